@@ -1,0 +1,16 @@
+// Whole files in and out of memory, as opaque bytes. Paths are UTF-8 and are opened by their
+// UTF-16 form.
+#pragma once
+
+#include "support/Bytes.h"
+
+#include <string_view>
+
+// The whole file; never empty. Throws ReadFileException: zeroLength true for an empty file,
+// false for every other failure (missing, unreadable, a folder, an invalid path).
+Bytes readFile(std::string_view path);
+
+// Replaces the file with exactly these bytes, or leaves any existing file untouched and throws
+// WriteFileException. The bytes are written to a temporary file beside the target, flushed to
+// disk, and only then moved over the target.
+void writeFile(std::string_view path, const Bytes& contents);

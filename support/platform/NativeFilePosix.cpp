@@ -1,0 +1,167 @@
+#include "support/TextConversion.h"
+#include "support/platform/NativeFile.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace platform {
+namespace {
+
+// Reads and writes move at most this much per system call.
+constexpr std::size_t kMaxTransfer = std::size_t{1} << 30;
+
+[[noreturn]] void throwErrno(const char* what) {
+    throw std::system_error(errno, std::generic_category(), what);
+}
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd) noexcept : fd_(fd) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    int get() const noexcept { return fd_; }
+    // Closes now and reports the result: a failed close can mean lost data.
+    void close() {
+        const int fd = fd_;
+        fd_ = -1;
+        if (::close(fd) != 0) {
+            throwErrno("close");
+        }
+    }
+
+private:
+    int fd_;
+};
+
+std::size_t readSome(int fd, unsigned char* data, std::size_t size) {
+    for (;;) {
+        const ssize_t n = ::read(fd, data, size < kMaxTransfer ? size : kMaxTransfer);
+        if (n >= 0) {
+            return static_cast<std::size_t>(n);
+        }
+        if (errno != EINTR) {
+            throwErrno("read");
+        }
+    }
+}
+
+void writeAll(int fd, const unsigned char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size < kMaxTransfer ? size : kMaxTransfer);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throwErrno("write");
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+}
+
+// The file a path names: a symbolic link is followed, so that replacing the file keeps the
+// link. A path that does not exist yet stays as it is.
+std::string resolveTarget(const std::string& path) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) {
+        return path;
+    }
+    std::string result(resolved);
+    std::free(resolved);
+    return result;
+}
+
+// The permissions the written file gets: those of the file it replaces, or the usual ones of a
+// new file. Only a regular file is ever replaced: a folder, a device or a pipe that happens to
+// carry the name is refused, never swapped for a file.
+mode_t modeForNewFile(const std::string& target) {
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0) {
+        if (!S_ISREG(st.st_mode)) {
+            throw std::system_error(EEXIST, std::generic_category(), "not a regular file");
+        }
+        return st.st_mode & 07777;
+    }
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+} // namespace
+
+Bytes readNativeFile(const std::u16string& path) {
+    const std::string name = wideToUtf8(path);
+    Descriptor fd(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) {
+        throwErrno("open");
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) {
+        throwErrno("fstat");
+    }
+    if (S_ISDIR(st.st_mode)) {
+        throw std::system_error(EISDIR, std::generic_category(), "open");
+    }
+
+    Bytes contents(S_ISREG(st.st_mode) ? static_cast<std::size_t>(st.st_size) : 0);
+    std::size_t filled = 0;
+    for (;;) {
+        if (filled < contents.size()) {
+            const std::size_t n =
+                readSome(fd.get(), contents.data() + filled, contents.size() - filled);
+            if (n == 0) {
+                break; // the file shrank
+            }
+            filled += n;
+            continue;
+        }
+        // The buffer is full: either this is the end, or the file grew since it was measured.
+        unsigned char probe[64 * 1024];
+        const std::size_t n = readSome(fd.get(), probe, sizeof probe);
+        if (n == 0) {
+            break;
+        }
+        contents.insert(contents.end(), probe, probe + n);
+        filled = contents.size();
+    }
+    contents.resize(filled);
+    return contents;
+}
+
+void replaceNativeFile(const std::u16string& path, const unsigned char* data, std::size_t size) {
+    const std::string target = resolveTarget(wideToUtf8(path));
+    const mode_t mode = modeForNewFile(target);
+    std::string temporary = target + ".XXXXXX";
+    Descriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (fd.get() < 0) {
+        throwErrno("mkostemp");
+    }
+    try {
+        if (::fchmod(fd.get(), mode) != 0) {
+            throwErrno("fchmod");
+        }
+        writeAll(fd.get(), data, size);
+        if (::fsync(fd.get()) != 0) {
+            throwErrno("fsync");
+        }
+        fd.close();
+        if (::rename(temporary.c_str(), target.c_str()) != 0) {
+            throwErrno("rename");
+        }
+    } catch (...) {
+        ::unlink(temporary.c_str());
+        throw;
+    }
+}
+
+} // namespace platform

@@ -1,0 +1,71 @@
+// The workstation's own failures. Each carries a fixed English message (what()) and a fixed
+// Russian message (whatRu()) that the user reads; neither allocates.
+#pragma once
+
+#include "token/ReturnCodes.h"
+
+#include <exception>
+
+class Exception : public std::exception {
+public:
+    virtual const char* whatRu() const noexcept = 0;
+};
+
+// A PKCS#11 call answered with a code other than CKR_OK.
+class Pkcs11Exception : public Exception {
+public:
+    explicit Pkcs11Exception(token::ReturnCode code) noexcept : code_(code) {}
+    const char* what() const noexcept override { return token::returnCodeName(code_); }
+    const char* whatRu() const noexcept override { return token::returnCodeMessageRu(code_); }
+    token::ReturnCode code() const noexcept { return code_; }
+
+private:
+    token::ReturnCode code_;
+};
+
+// A file could not be read (zeroLength false) or was read and is empty (zeroLength true).
+class ReadFileException : public Exception {
+public:
+    explicit ReadFileException(bool zeroLength) noexcept : zeroLength_(zeroLength) {}
+    const char* what() const noexcept override {
+        return zeroLength_ ? "Zero-length file" : "Cannot read file";
+    }
+    const char* whatRu() const noexcept override {
+        return zeroLength_ ? "Файл нулевой длины" : "Не удалось прочитать файл";
+    }
+    bool zeroLength() const noexcept { return zeroLength_; }
+
+private:
+    bool zeroLength_;
+};
+
+class WriteFileException : public Exception {
+public:
+    const char* what() const noexcept override { return "Cannot write file"; }
+    const char* whatRu() const noexcept override { return "Не удалось записать файл"; }
+};
+
+class NoTokenException : public Exception {
+public:
+    const char* what() const noexcept override { return "No token found"; }
+    const char* whatRu() const noexcept override { return "Не обнаружено ни одного токена"; }
+};
+
+class ManyTokenException : public Exception {
+public:
+    const char* what() const noexcept override { return "Connect only one token"; }
+    const char* whatRu() const noexcept override { return "Подключите только один токен"; }
+};
+
+class PinException : public Exception {
+public:
+    const char* what() const noexcept override { return "Entered PIN codes do not match"; }
+    const char* whatRu() const noexcept override { return "Введенные PIN-коды не совпадают"; }
+};
+
+// An input too large for the module's 32-bit lengths, refused before any call is made.
+class DataTooLargeException : public Exception {
+public:
+    const char* what() const noexcept override { return "Data too large"; }
+    const char* whatRu() const noexcept override { return "Слишком большой объём данных"; }
+};
