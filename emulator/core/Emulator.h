@@ -1,0 +1,125 @@
+// The software token's module logic: library state, slots and tokens, sessions and login,
+// objects, the single-part operations and the maker's extensions. Every member either
+// completes or throws CkError with the code the call returns; the C boundary
+// (FunctionList.cpp) turns that into the return value. Callers hold mutex() around each call.
+#pragma once
+
+#include "emulator/core/CkError.h"
+#include "emulator/core/Faults.h"
+#include "emulator/core/Session.h"
+#include "emulator/core/StateFile.h"
+#include "token/Cryptoki.h"
+
+#include <cstddef>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace emulator {
+
+// Lengths of the user PIN that C_SetPIN accepts.
+inline constexpr CK_ULONG kMinPinLength = 6;
+inline constexpr CK_ULONG kMaxPinLength = 32;
+
+class Emulator {
+public:
+    static Emulator& instance();
+    static std::mutex& mutex();
+
+    Faults& faults() { return faults_; }
+    // C_GetFunctionList: the faults are read again and their call counters start from zero.
+    void prepareFaults();
+
+    void initialize(CK_VOID_PTR args);
+    void finalize(CK_VOID_PTR reserved);
+    void getInfo(CK_INFO_PTR info);
+
+    void getSlotList(CK_BBOOL tokenPresent, CK_SLOT_ID_PTR list, CK_ULONG_PTR count);
+    void getSlotInfo(CK_SLOT_ID slot, CK_SLOT_INFO_PTR info);
+    void getTokenInfo(CK_SLOT_ID slot, CK_TOKEN_INFO_PTR info);
+    void getMechanismList(CK_SLOT_ID slot, CK_MECHANISM_TYPE_PTR list, CK_ULONG_PTR count);
+    void getMechanismInfo(CK_SLOT_ID slot, CK_MECHANISM_TYPE type, CK_MECHANISM_INFO_PTR info);
+
+    void openSession(CK_SLOT_ID slot, CK_FLAGS flags, CK_SESSION_HANDLE_PTR session);
+    void closeSession(CK_SESSION_HANDLE session);
+    void closeAllSessions(CK_SLOT_ID slot);
+    void getSessionInfo(CK_SESSION_HANDLE session, CK_SESSION_INFO_PTR info);
+    void login(CK_SESSION_HANDLE session, CK_USER_TYPE user, CK_UTF8CHAR_PTR pin,
+               CK_ULONG pinLength);
+    void logout(CK_SESSION_HANDLE session);
+    void setPin(CK_SESSION_HANDLE session, CK_UTF8CHAR_PTR oldPin, CK_ULONG oldLength,
+                CK_UTF8CHAR_PTR newPin, CK_ULONG newLength);
+
+    // Returns CKR_OK or the code of an attribute that could not be read (the others are
+    // still filled in).
+    CK_RV getAttributeValue(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object,
+                            CK_ATTRIBUTE_PTR request, CK_ULONG count);
+    void findObjectsInit(CK_SESSION_HANDLE session, CK_ATTRIBUTE_PTR pattern, CK_ULONG count);
+    void findObjects(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE_PTR objects, CK_ULONG maximum,
+                     CK_ULONG_PTR found);
+    void findObjectsFinal(CK_SESSION_HANDLE session);
+
+    void digestInit(CK_SESSION_HANDLE session, CK_MECHANISM_PTR mechanism);
+    void digest(CK_SESSION_HANDLE session, CK_BYTE_PTR data, CK_ULONG length, CK_BYTE_PTR out,
+                CK_ULONG_PTR outLength);
+    void digestUpdate(CK_SESSION_HANDLE session, CK_BYTE_PTR data, CK_ULONG length);
+    void digestFinal(CK_SESSION_HANDLE session, CK_BYTE_PTR out, CK_ULONG_PTR outLength);
+    // `invisible`: C_EX_SignInvisibleInit / C_EX_SignInvisible (the screen model only).
+    void signInit(CK_SESSION_HANDLE session, CK_MECHANISM_PTR mechanism, CK_OBJECT_HANDLE key,
+                  bool invisible);
+    void sign(CK_SESSION_HANDLE session, CK_BYTE_PTR data, CK_ULONG length, CK_BYTE_PTR out,
+              CK_ULONG_PTR outLength, bool invisible);
+    void verifyInit(CK_SESSION_HANDLE session, CK_MECHANISM_PTR mechanism, CK_OBJECT_HANDLE key);
+    void verify(CK_SESSION_HANDLE session, CK_BYTE_PTR data, CK_ULONG length, CK_BYTE_PTR signature,
+                CK_ULONG signatureLength);
+    void cipherInit(bool encrypt, CK_SESSION_HANDLE session, CK_MECHANISM_PTR mechanism,
+                    CK_OBJECT_HANDLE key);
+    void cipher(bool encrypt, CK_SESSION_HANDLE session, CK_BYTE_PTR data, CK_ULONG length,
+                CK_BYTE_PTR out, CK_ULONG_PTR outLength);
+
+    void getTokenInfoExtended(CK_SLOT_ID slot, TokenInfoExtended* info);
+    void setLocalPin(CK_SLOT_ID slot, CK_UTF8CHAR_PTR oldPin, CK_ULONG oldLength,
+                     CK_UTF8CHAR_PTR newPin, CK_ULONG newLength, CK_ULONG pinId);
+    void getJournal(CK_SLOT_ID slot, CK_BYTE_PTR out, CK_ULONG_PTR outLength);
+
+private:
+    void requireInitialized() const;
+    TokenState& tokenOf(CK_SLOT_ID slot);
+    Session& sessionOf(CK_SESSION_HANDLE handle);
+    std::optional<CK_USER_TYPE>& loginOf(CK_SLOT_ID slot);
+    bool userLoggedIn(CK_SLOT_ID slot);
+    // A key the session may use: CKR_KEY_HANDLE_INVALID, or CKR_USER_NOT_LOGGED_IN for a
+    // private key before login.
+    const KeyObject& usableKey(const Session& session, CK_OBJECT_HANDLE handle);
+    // Saves the state file; CKR_DEVICE_ERROR when that fails.
+    void persist();
+    // The size-query rules: with a null output, reports the length (as the faults may skew it)
+    // and returns false; with a buffer too short, CKR_BUFFER_TOO_SMALL; otherwise sets the
+    // length and returns true: the caller writes the output.
+    bool answerSize(std::string_view function, CK_BYTE_PTR out, CK_ULONG_PTR outLength,
+                    std::size_t needed);
+    // A user PIN check that counts down the retry counter and locks at zero.
+    void checkUserPin(TokenState& token, CK_UTF8CHAR_PTR pin, CK_ULONG length);
+
+    bool initialized_ = false;
+    std::string statePath_;
+    State state_;
+    std::vector<std::optional<CK_USER_TYPE>> logins_; // per slot
+    std::map<CK_SESSION_HANDLE, Session> sessions_;
+    CK_SESSION_HANDLE nextSession_ = 1;
+    Faults faults_;
+};
+
+// The object with that handle, or null.
+const KeyObject* objectByHandle(const TokenState& token, CK_OBJECT_HANDLE handle);
+
+// The text of a PIN argument; CKR_ARGUMENTS_BAD for a null pointer with a length.
+std::string_view pinText(CK_UTF8CHAR_PTR pin, CK_ULONG length);
+
+// Compares without leaking, through timing, where the first difference lies.
+bool samePin(std::string_view expected, std::string_view given);
+
+} // namespace emulator

@@ -1,0 +1,54 @@
+// Object search and attribute reading.
+#include "emulator/core/Attributes.h"
+#include "emulator/core/Emulator.h"
+
+#include <algorithm>
+
+namespace emulator {
+
+CK_RV Emulator::getAttributeValue(CK_SESSION_HANDLE handle, CK_OBJECT_HANDLE object,
+                                  CK_ATTRIBUTE_PTR request, CK_ULONG count) {
+    const Session& session = sessionOf(handle);
+    const TokenState& token = tokenOf(session.slot);
+    require(request != nullptr || count == 0, CKR_ARGUMENTS_BAD);
+    const KeyObject* key = objectByHandle(token, object);
+    require(key != nullptr, CKR_OBJECT_HANDLE_INVALID);
+    require(!key->isPrivate || userLoggedIn(session.slot), CKR_USER_NOT_LOGGED_IN);
+    return readAttributes(attributesOf(*key), request, count);
+}
+
+void Emulator::findObjectsInit(CK_SESSION_HANDLE handle, CK_ATTRIBUTE_PTR pattern, CK_ULONG count) {
+    Session& session = sessionOf(handle);
+    require(pattern != nullptr || count == 0, CKR_ARGUMENTS_BAD);
+    require(!session.find.has_value(), CKR_OPERATION_ACTIVE);
+    const TokenState& token = tokenOf(session.slot);
+    const bool user = userLoggedIn(session.slot);
+    FindOperation search;
+    for (const KeyObject& key : token.objects) {
+        // Private objects stay hidden until the user has logged in.
+        if ((!key.isPrivate || user) && matches(attributesOf(key), pattern, count)) {
+            search.handles.push_back(key.handle);
+        }
+    }
+    session.find = std::move(search);
+}
+
+void Emulator::findObjects(CK_SESSION_HANDLE handle, CK_OBJECT_HANDLE_PTR objects, CK_ULONG maximum,
+                           CK_ULONG_PTR found) {
+    Session& session = sessionOf(handle);
+    require(session.find.has_value(), CKR_OPERATION_NOT_INITIALIZED);
+    require(found != nullptr && (objects != nullptr || maximum == 0), CKR_ARGUMENTS_BAD);
+    FindOperation& search = *session.find;
+    const std::size_t batch = std::min<std::size_t>(maximum, search.handles.size() - search.next);
+    std::copy_n(search.handles.begin() + static_cast<std::ptrdiff_t>(search.next), batch, objects);
+    search.next += batch;
+    *found = static_cast<CK_ULONG>(batch);
+}
+
+void Emulator::findObjectsFinal(CK_SESSION_HANDLE handle) {
+    Session& session = sessionOf(handle);
+    require(session.find.has_value(), CKR_OPERATION_NOT_INITIALIZED);
+    session.find.reset();
+}
+
+} // namespace emulator

@@ -1,0 +1,102 @@
+// Test faults from the state file and from QRD_EMULATOR_FAULTS.
+#include "tests/emulator/Harness.h"
+
+namespace {
+
+class FaultTest : public ModuleTest {
+protected:
+    void startWithFaults(nlohmann::json faults) {
+        emulator::State state;
+        state.slots.emplace_back(standardToken());
+        state.faults = std::move(faults);
+        start(state);
+    }
+};
+
+TEST_F(FaultTest, CodeForTheNthCallCountedFromTheFunctionList) {
+    startWithFaults(R"([{"function": "C_Login", "call": 2, "rv": 160}])"_json);
+    const CK_SESSION_HANDLE session = openSession();
+    ASSERT_EQ(login(session, "12345678"), CKR_OK);
+    ASSERT_EQ(p11_->C_Logout(session), CKR_OK);
+    EXPECT_EQ(login(session, "12345678"), CKR_PIN_INCORRECT);
+    EXPECT_EQ(savedState().slots[0]->userPinRetriesLeft, 10); // nothing was done
+    EXPECT_EQ(login(session, "12345678"), CKR_OK);
+
+    // A new C_GetFunctionList starts counting again.
+    ASSERT_EQ(p11_->C_Finalize(nullptr), CKR_OK);
+    initialized_ = false;
+    ASSERT_NO_FATAL_FAILURE(loadLists());
+    ASSERT_EQ(p11_->C_Initialize(nullptr), CKR_OK);
+    initialized_ = true;
+    const CK_SESSION_HANDLE again = openSession();
+    ASSERT_EQ(login(again, "12345678"), CKR_OK);
+    ASSERT_EQ(p11_->C_Logout(again), CKR_OK);
+    EXPECT_EQ(login(again, "12345678"), CKR_PIN_INCORRECT);
+}
+
+TEST_F(FaultTest, EveryCallByNameFromTheEnvironment) {
+    setEnvironment("QRD_EMULATOR_FAULTS",
+                   R"([{"function": "C_GetTokenInfo", "rv": "CKR_DEVICE_ERROR"}])");
+    startStandard();
+    CK_TOKEN_INFO info{};
+    EXPECT_EQ(p11_->C_GetTokenInfo(1, &info), CKR_DEVICE_ERROR);
+    EXPECT_EQ(p11_->C_GetTokenInfo(1, &info), CKR_DEVICE_ERROR);
+}
+
+TEST_F(FaultTest, FunctionListCallsCanFailOrLeaveThePointerUnset) {
+    emulator::State state;
+    state.slots.emplace_back(standardToken());
+    state.faults = R"([{"function": "C_GetFunctionList", "kind": "noPointer"},
+                       {"function": "C_EX_GetFunctionListExtended", "rv": 5}])"_json;
+    emulator::saveState(statePath_, state);
+    const ModuleEntry entry = moduleEntry();
+    CK_FUNCTION_LIST* list = nullptr;
+    EXPECT_EQ(entry.getFunctionList(&list), CKR_OK);
+    EXPECT_EQ(list, nullptr);
+    ExtendedFunctionList* extended = nullptr;
+    EXPECT_EQ(entry.getFunctionListExtended(&extended), CKR_GENERAL_ERROR);
+    EXPECT_EQ(extended, nullptr);
+}
+
+TEST_F(FaultTest, OddAnswersOfSizeQueriesAndTheExtendedRecord) {
+    startWithFaults(R"([{"function": "C_Digest", "kind": "zeroLength"},
+                        {"function": "C_Sign", "kind": "overstate", "by": 4},
+                        {"function": "C_EX_GetTokenInfoExtended", "kind": "recordSize",
+                         "value": 100}])"_json);
+    const CK_SESSION_HANDLE session = openSession();
+    ASSERT_EQ(login(session, "12345678"), CKR_OK);
+
+    CK_MECHANISM hash{CKM_GOSTR3411_12_256, nullptr, 0};
+    ASSERT_EQ(p11_->C_DigestInit(session, &hash), CKR_OK);
+    CK_BYTE data[1] = {0};
+    CK_ULONG length = 99;
+    ASSERT_EQ(p11_->C_Digest(session, data, 1, nullptr, &length), CKR_OK);
+    EXPECT_EQ(length, 0U);
+
+    CK_MECHANISM mechanism{CKM_GOSTR3410, nullptr, 0};
+    ASSERT_EQ(p11_->C_SignInit(session, &mechanism, 1), CKR_OK);
+    CK_BYTE digest[32] = {1};
+    ASSERT_EQ(p11_->C_Sign(session, digest, 32, nullptr, &length), CKR_OK);
+    EXPECT_EQ(length, 68U);
+    Bytes signature(length);
+    ASSERT_EQ(p11_->C_Sign(session, digest, 32, signature.data(), &length), CKR_OK);
+    EXPECT_EQ(length, 64U);
+
+    TokenInfoExtended info{};
+    info.size = sizeof info;
+    info.checksum = 0xFFFFFFFF;
+    ASSERT_EQ(ex_->C_EX_GetTokenInfoExtended(1, &info), CKR_OK);
+    EXPECT_EQ(info.size, 100U);
+    EXPECT_EQ(info.checksum, 0xFFFFFFFFU);
+}
+
+TEST_F(FaultTest, MalformedFaultsFailInitialisation) {
+    setEnvironment("QRD_EMULATOR_FAULTS", "[{\"function\": \"C_Login\"}]");
+    emulator::State state;
+    state.slots.emplace_back(standardToken());
+    emulator::saveState(statePath_, state);
+    ASSERT_NO_FATAL_FAILURE(loadLists());
+    EXPECT_EQ(p11_->C_Initialize(nullptr), CKR_DEVICE_ERROR);
+}
+
+} // namespace

@@ -1,0 +1,116 @@
+// The state file's model on its own: what the module and the qrd-token tool share.
+#include "emulator/core/StateFile.h"
+
+#include "emulator/core/Journal.h"
+#include "tests/emulator/Harness.h"
+
+#include <fstream>
+
+namespace {
+
+using emulator::State;
+using emulator::StateFileError;
+
+State parse(const char* text) {
+    return emulator::fromJson(nlohmann::json::parse(text));
+}
+
+TEST(StateFileTest, RoundTripKeepsEveryField) {
+    State state;
+    emulator::TokenState token = standardToken();
+    token.label = {0xFF, 0xFE, 'x'}; // not UTF-8: kept as labelHex
+    token.pin2 = "1234";
+    token.journalCounter = 7;
+    token.journal.push_back({7, emulator::JournalKind::InvisibleSignature, {1, 2}, Bytes(32, 9)});
+    token.objects[0].vendorVisual.reset();
+    token.objects[1].vendorJournal = 2;
+    state.slots.emplace_back(token);
+    state.slots.emplace_back(std::nullopt);
+    state.faults = R"([{"function": "C_Login", "rv": 5}])"_json;
+
+    const nlohmann::json document = emulator::toJson(state);
+    EXPECT_TRUE(document["slots"][0]["token"].contains("labelHex"));
+    EXPECT_TRUE(document["slots"][1]["token"].is_null());
+    const State back = emulator::fromJson(document);
+    EXPECT_EQ(emulator::toJson(back), document);
+    EXPECT_EQ(back.slots[0]->label, token.label);
+    EXPECT_FALSE(back.slots[0]->objects[0].vendorVisual.has_value());
+    EXPECT_EQ(back.slots[0]->objects[1].vendorJournal, 2);
+    EXPECT_FALSE(back.slots[1].has_value());
+}
+
+TEST(StateFileTest, DocumentsThatAreNotStatesAreRefused) {
+    EXPECT_THROW(parse("[]"), StateFileError);
+    EXPECT_THROW(parse(R"({"slots": 3})"), StateFileError);
+    EXPECT_THROW(parse(R"({"slots": [{"token": {"userPinRetriesLeft": -1}}]})"), StateFileError);
+    EXPECT_THROW(parse(R"({"slots": [{"token": {"objects": [{"handle": 1, "class": "secret",
+                          "keyType": "gostr3410"}]}}]})"),
+                 StateFileError);
+    EXPECT_THROW(parse(R"({"slots": [{"token": {"objects": [{"handle": 1, "class": "public",
+                          "keyType": "gostr3410", "value": "0g"}]}}]})"),
+                 StateFileError);
+    EXPECT_THROW(parse(R"({"slots": [{"token": {"objects": [
+                          {"handle": 1, "class": "public", "keyType": "gostr3410"},
+                          {"handle": 1, "class": "public", "keyType": "gostr3410"}]}}]})"),
+                 StateFileError);
+    const State minimal = parse(R"({"slots": [{"token": {"serial": "01"}}]})");
+    EXPECT_EQ(minimal.slots[0]->model, "Veltora QRD");
+    EXPECT_EQ(minimal.slots[0]->userPinRetriesLeft, 10);
+}
+
+TEST(StateFileTest, SaveReplacesTheFileWholeAndCreatesItsFolder) {
+    const auto folder = std::filesystem::temp_directory_path() / "qrd-state-file-test";
+    std::filesystem::remove_all(folder);
+    const std::u8string path8 = (folder / "sub" / "state.json").u8string();
+    const std::string path(path8.begin(), path8.end());
+    State state = emulator::demoState();
+    emulator::saveState(path, state);
+    state.slots[0]->userPinRetriesLeft = 4;
+    emulator::saveState(path, state);
+    EXPECT_EQ(emulator::loadState(path).slots[0]->userPinRetriesLeft, 4);
+    // Nothing is left beside the file.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder / "sub"),
+                            std::filesystem::directory_iterator()),
+              1);
+    std::filesystem::remove_all(folder);
+    EXPECT_THROW(emulator::loadState(path), StateFileError);
+}
+
+TEST(StateFileTest, DemoTokenHasEveryKindOfKey) {
+    const emulator::TokenState token = *emulator::demoState().slots.at(0);
+    EXPECT_FALSE(token.hasScreen());
+    int pairs[3] = {};
+    int secrets = 0;
+    for (const auto& key : token.objects) {
+        if (key.objectClass == emulator::ObjectClass::Secret) {
+            ++secrets;
+            EXPECT_EQ(key.value.size(), 32U);
+        } else {
+            ++pairs[key.gostr3411Params.size() == 9 ? 0 : key.gostr3411Params.back() - 1];
+        }
+    }
+    EXPECT_EQ(secrets, 2);
+    EXPECT_EQ(pairs[0], 2);
+    EXPECT_EQ(pairs[1], 2);
+    EXPECT_EQ(pairs[2], 2);
+}
+
+TEST(JournalTest, RecordsRoundTripAndTruncationIsDetected) {
+    const std::vector<emulator::JournalRecord> records = {
+        {1, emulator::JournalKind::Signature, {0xAB}, Bytes(32, 1)},
+        {258, emulator::JournalKind::InvisibleSignature, {}, Bytes(64, 2)},
+    };
+    const Bytes bytes = emulator::encodeJournal(records);
+    EXPECT_EQ(bytes.size(), (4 + 1 + 2 + 1 + 1 + 32) + (4 + 1 + 2 + 0 + 1 + 64));
+    EXPECT_EQ(bytes[0], 1);
+    EXPECT_EQ(bytes[41], 2); // the second record's counter, little-endian 258
+    EXPECT_EQ(bytes[42], 1);
+    const auto back = emulator::decodeJournal(bytes);
+    ASSERT_EQ(back.size(), 2U);
+    EXPECT_EQ(back[1].counter, 258U);
+    EXPECT_EQ(back[1].digest, records[1].digest);
+    EXPECT_THROW(emulator::decodeJournal(Bytes(bytes.begin(), bytes.end() - 1)),
+                 std::invalid_argument);
+}
+
+} // namespace
