@@ -1,0 +1,69 @@
+#include "token/Key.h"
+
+#include "token/Pkcs11Module.h"
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+// DER encodings of the GOST R 34.11-2012 hash parameter sets.
+constexpr std::array<unsigned char, 10> kHash2012_256 = {0x06, 0x08, 0x2A, 0x85, 0x03,
+                                                         0x07, 0x01, 0x01, 0x02, 0x02};
+constexpr std::array<unsigned char, 10> kHash2012_512 = {0x06, 0x08, 0x2A, 0x85, 0x03,
+                                                         0x07, 0x01, 0x01, 0x02, 0x03};
+
+bool equals(const Bytes& value, const std::array<unsigned char, 10>& encoding) {
+    return std::equal(value.begin(), value.end(), encoding.begin(), encoding.end());
+}
+
+} // namespace
+
+Key::Key(Pkcs11Module& module, CK_SESSION_HANDLE session, CK_OBJECT_HANDLE handle)
+    : module_(&module), handle_(handle) {
+    CK_ATTRIBUTE attributes[] = {
+        {CKA_LABEL, nullptr, 0},
+        {CKA_ID, nullptr, 0},
+    };
+    module.C_GetAttributeValue(session, handle, attributes, 2);
+    label_.assign(attributes[0].ulValueLen, '\0');
+    id_.assign(attributes[1].ulValueLen, 0);
+    attributes[0].pValue = label_.empty() ? nullptr : label_.data();
+    attributes[1].pValue = id_.empty() ? nullptr : id_.data();
+    module.C_GetAttributeValue(session, handle, attributes, 2);
+}
+
+AsymmetricKey::AsymmetricKey(Pkcs11Module& module, CK_SESSION_HANDLE session,
+                             CK_OBJECT_HANDLE handle)
+    : Key(module, session, handle) {
+    CK_BBOOL journal = 0;
+    CK_ATTRIBUTE attributes[] = {
+        {CKA_GOSTR3411_PARAMS, nullptr, 0},
+        {VENDOR_ATTR_JOURNAL, &journal, sizeof journal},
+    };
+    module.C_GetAttributeValue(session, handle, attributes, 2);
+    journalFlag_ = journal != 0;
+
+    Bytes parameters(attributes[0].ulValueLen);
+    attributes[0].pValue = parameters.empty() ? nullptr : parameters.data();
+    module.C_GetAttributeValue(session, handle, attributes, 1);
+    if (equals(parameters, kHash2012_256)) {
+        algorithm_ = GOST_2012_256;
+    } else if (equals(parameters, kHash2012_512)) {
+        algorithm_ = GOST_2012_512;
+        bits_ = 512;
+    }
+}
+
+PrivateKey::PrivateKey(Pkcs11Module& module, CK_SESSION_HANDLE session, CK_OBJECT_HANDLE handle)
+    : AsymmetricKey(module, session, handle) {
+    CK_BBOOL visual = 0;
+    CK_BBOOL pin = 0;
+    CK_ATTRIBUTE attributes[] = {
+        {VENDOR_ATTR_VISUAL, &visual, sizeof visual},
+        {VENDOR_ATTR_PIN, &pin, sizeof pin},
+    };
+    module.C_GetAttributeValue(session, handle, attributes, 2);
+    visualFlag_ = visual == 1;
+    pinFlag_ = pin == 1;
+}

@@ -1,0 +1,64 @@
+#include "token/Pkcs11Module.h"
+#include "token/Token.h"
+
+#include <stdexcept>
+
+namespace {
+
+// Handles fetched per C_FindObjects call.
+constexpr CK_ULONG FIND_BATCH_SIZE = 100;
+
+} // namespace
+
+std::vector<CK_OBJECT_HANDLE> Token::findObjects(CK_ATTRIBUTE_PTR attributes, CK_ULONG count) {
+    Pkcs11Module& binding = module();
+    binding.C_FindObjectsInit(sessionHandle_, attributes, count);
+    std::vector<CK_OBJECT_HANDLE> handles;
+    CK_OBJECT_HANDLE batch[FIND_BATCH_SIZE];
+    // Only a call that finds nothing ends the search, even after a short batch.
+    for (;;) {
+        CK_ULONG found = 0;
+        binding.C_FindObjects(sessionHandle_, batch, FIND_BATCH_SIZE, &found);
+        if (found == 0) {
+            break;
+        }
+        if (found > FIND_BATCH_SIZE) {
+            throw std::runtime_error("C_FindObjects reported more handles than it had room for");
+        }
+        handles.insert(handles.end(), batch, batch + found);
+    }
+    binding.C_FindObjectsFinal(sessionHandle_);
+    return handles;
+}
+
+template <typename K>
+void Token::appendKeys(KeyList<K>& keys, CK_OBJECT_CLASS objectClass, CK_KEY_TYPE keyType) {
+    CK_ATTRIBUTE search[] = {
+        {CKA_CLASS, &objectClass, sizeof objectClass},
+        {CKA_KEY_TYPE, &keyType, sizeof keyType},
+    };
+    // The whole search runs before the first key reads its attributes.
+    for (CK_OBJECT_HANDLE handle : findObjects(search, 2)) {
+        keys.push_back(K(module(), sessionHandle_, handle));
+    }
+}
+
+KeyList<SecretKey> Token::getSecretKeys() {
+    KeyList<SecretKey> keys;
+    appendKeys(keys, CKO_SECRET_KEY, CKK_GOST28147);
+    return keys;
+}
+
+KeyList<PrivateKey> Token::getPrivateKeys() {
+    KeyList<PrivateKey> keys;
+    appendKeys(keys, CKO_PRIVATE_KEY, CKK_GOSTR3410);
+    appendKeys(keys, CKO_PRIVATE_KEY, CKK_GOSTR3410_512);
+    return keys;
+}
+
+KeyList<PublicKey> Token::getPublicKeys() {
+    KeyList<PublicKey> keys;
+    appendKeys(keys, CKO_PUBLIC_KEY, CKK_GOSTR3410);
+    appendKeys(keys, CKO_PUBLIC_KEY, CKK_GOSTR3410_512);
+    return keys;
+}
