@@ -62,9 +62,21 @@ void Pkcs11Module::load(const char* libraryName) {
     }
 }
 
+namespace {
+
+// An entry that a broken module leaves empty answers as a function it does not offer, rather
+// than being called through a null pointer.
+template <typename Entry, typename... Args>
+CK_RV callEntry(Entry entry, Args... args) {
+    return entry != nullptr ? entry(args...) : CK_RV{CKR_FUNCTION_NOT_SUPPORTED};
+}
+
+} // namespace
+
 // Every wrapper has this one shape: call the list's entry with the arguments unchanged, then
 // hand the code to checkResult under the entry's name. Nothing else happens before or after.
-#define LOGGED_CALL(list, entry, ...) token::checkResult(#entry, (list)->entry(__VA_ARGS__))
+#define LOGGED_CALL(list, entry, ...)                                                              \
+    token::checkResult(#entry, callEntry((list)->entry, __VA_ARGS__))
 
 void Pkcs11Module::C_Initialize(CK_VOID_PTR initArgs) {
     LOGGED_CALL(functions_, C_Initialize, initArgs);

@@ -178,6 +178,19 @@ TEST_F(WrapperTest, AFailingCallIsLoggedBeforeItsExceptionLeaves) {
                             "C_Login -> CKR_BUFFER_TOO_SMALL"));
 }
 
+TEST_F(WrapperTest, AnEmptyEntryFailsAsNotSupportedInsteadOfCrashing) {
+    try {
+        module->C_Digest(1, nullptr, 0, nullptr, nullptr);
+        FAIL() << "no exception";
+    } catch (const Pkcs11Exception& e) {
+        EXPECT_EQ(e.code(), CKR_FUNCTION_NOT_SUPPORTED);
+    }
+    EXPECT_THROW(module->C_EX_GetJournal(1, nullptr, nullptr), Pkcs11Exception);
+    EXPECT_TRUE(recorded.empty());
+    EXPECT_THAT(journal.lines(), ElementsAre("C_Digest -> CKR_FUNCTION_NOT_SUPPORTED",
+                                             "C_EX_GetJournal -> CKR_FUNCTION_NOT_SUPPORTED"));
+}
+
 TEST_F(WrapperTest, ACodeWiderThan32BitsStillFails) {
     if constexpr (sizeof(CK_RV) > 4) {
         const CK_RV wide = static_cast<CK_RV>(1) << 32;
