@@ -97,6 +97,18 @@ mode_t modeForNewFile(const std::string& target) {
     return 0666 & ~mask;
 }
 
+// The cached pages of the file about to be replaced are of no more use. Dropping them before
+// the new contents are written spares the kernel reclaiming memory while it writes (the old
+// and the new file would otherwise both sit in the page cache). Only a hint: the file on disk
+// is untouched, and failing to give the hint changes nothing.
+void dropCachedPages(const std::string& target) noexcept {
+    const int fd = ::open(target.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+        ::close(fd);
+    }
+}
+
 } // namespace
 
 Bytes readNativeFile(const std::u16string& path) {
@@ -141,6 +153,7 @@ Bytes readNativeFile(const std::u16string& path) {
 void replaceNativeFile(const std::u16string& path, const unsigned char* data, std::size_t size) {
     const std::string target = resolveTarget(wideToUtf8(path));
     const mode_t mode = modeForNewFile(target);
+    dropCachedPages(target);
     std::string temporary = target + ".XXXXXX";
     Descriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
     if (fd.get() < 0) {
