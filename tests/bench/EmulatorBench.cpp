@@ -3,6 +3,7 @@
 // Target: ratio (libgcrypt time / token time) at least 0.95 for each.
 #include "emulator/core/Module.h"
 #include "emulator/core/StateFile.h"
+#include "tests/bench/BenchSupport.h"
 
 #include <algorithm>
 #include <chrono>
@@ -22,24 +23,13 @@
 
 namespace {
 
+using bench::check;
+using bench::setVariable;
+
 constexpr std::size_t kSize = std::size_t{256} << 20;
 constexpr int kRounds = 3;
 
 using Bytes = std::vector<unsigned char>;
-
-void setVariable(const char* name, const std::string& value) {
-#if defined(_WIN32)
-    SetEnvironmentVariableA(name, value.c_str());
-#else
-    setenv(name, value.c_str(), 1);
-#endif
-}
-
-void check(CK_RV rv, const char* call) {
-    if (rv != CKR_OK) {
-        throw std::runtime_error(std::string(call) + " answered " + std::to_string(rv));
-    }
-}
 
 void checkGcrypt(gcry_error_t error, const char* call) {
     if (error != 0) {

@@ -3,6 +3,7 @@
 // Targets: throughput ratio (direct time / Token time) at least 0.95 for both; encrypt's
 // peak at most input + output + 16 MiB.
 #include "emulator/core/StateFile.h"
+#include "tests/bench/BenchSupport.h"
 #include "token/Token.h"
 #include "token/platform/ModuleLoader.h"
 
@@ -25,6 +26,9 @@
 
 namespace {
 
+using bench::check;
+using bench::setVariable;
+
 constexpr std::size_t kSize = std::size_t{256} << 20;
 constexpr int kRounds = 3;
 
@@ -38,20 +42,6 @@ std::size_t peakMemory() {
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<std::size_t>(usage.ru_maxrss) * 1024;
 #endif
-}
-
-void setVariable(const char* name, const std::string& value) {
-#if defined(_WIN32)
-    SetEnvironmentVariableA(name, value.c_str());
-#else
-    setenv(name, value.c_str(), 1);
-#endif
-}
-
-void check(CK_RV rv, const char* what) {
-    if (rv != CKR_OK) {
-        throw std::runtime_error(std::string(what) + " failed: " + std::to_string(rv));
-    }
 }
 
 template <typename F>
