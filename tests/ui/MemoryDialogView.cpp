@@ -1,0 +1,74 @@
+#include "MemoryDialogView.h"
+
+#include "support/WindowTextBuffer.h"
+#include "ui/KeyChoice.h"
+
+#include <stdexcept>
+
+MemoryDialogView::MemoryDialogView()
+    : strings_{{110, u"Зашифрованный файл (*.enc)|*.enc"},
+               {111, u"Файл подписи (*.sig)|*.sig"},
+               {112, u"Файл хэша (*.dig)|*.dig"},
+               {113, u"Microsoft Office Files"},
+               {114, u"dig"},
+               {115, u"sig"},
+               {116, u"enc"}} {}
+
+void MemoryDialogView::readText(int id, WindowTextBuffer& buffer) {
+    buffer.assign(controls_[id].text);
+}
+
+void MemoryDialogView::setComboSelection(int id, int index) {
+    Control& combo = controls_[id];
+    // As CB_SETCURSEL: an index outside the items leaves nothing selected.
+    combo.selection =
+        index >= 0 && static_cast<std::size_t>(index) < combo.items.size() ? index : -1;
+}
+
+void MemoryDialogView::fitDropDownWidth(int id) {
+    Control& combo = controls_[id];
+    DropDownMetrics metrics;
+    metrics.averageCharWidth = kAverageCharWidth;
+    metrics.verticalScroll = combo.verticalScroll;
+    metrics.scrollBarWidth = kScrollBarWidth;
+    metrics.edgeWidth = kEdgeWidth;
+    combo.droppedWidth = dropDownWidth(
+        combo.items,
+        [](std::u16string_view text) { return static_cast<int>(text.size()) * kUnitWidth; },
+        metrics);
+}
+
+std::u16string MemoryDialogView::loadString(unsigned id) {
+    const auto found = strings_.find(id);
+    return found == strings_.end() ? std::u16string() : found->second;
+}
+
+bool MemoryDialogView::runFileDialog(FileDialogRequest& request) {
+    requests_.push_back(request);
+    if (answers_.empty()) {
+        throw std::logic_error("a file dialog the test did not script");
+    }
+    const std::optional<std::u16string> answer = std::move(answers_.front());
+    answers_.pop_front();
+    if (!answer) {
+        return false;
+    }
+    std::u16string path = *answer;
+    // The save dialog appends the default extension to a name typed without one.
+    if (request.save && !request.defaultExtension.empty() &&
+        path.find(u'.', path.find_last_of(u"/\\") + 1) == std::u16string::npos) {
+        path += u"." + request.defaultExtension;
+    }
+    path.resize(request.file.size() - 1, u'\0');
+    std::copy(path.begin(), path.end(), request.file.begin());
+    return true;
+}
+
+void MemoryDialogView::setWaitCursor(bool on) {
+    if (on) {
+        ++waitDepth_;
+        ++waitCursorsShown_;
+    } else {
+        --waitDepth_;
+    }
+}

@@ -1,0 +1,192 @@
+// The shell's start-up and shutdown and the PIN dialog, against in-memory views and the
+// software token.
+#include "ui/Shell.h"
+
+#include "EmulatorFixture.h"
+#include "MemoryDialogView.h"
+#include "support/WindowTextBuffer.h"
+#include "ui/PinDialog.h"
+#include "ui/resources/Resource.h"
+
+#include <functional>
+#include <gmock/gmock.h>
+#include <map>
+
+using testing::Contains;
+using testing::ElementsAre;
+using testing::Not;
+
+namespace {
+
+class MemoryShellView : public ShellView {
+public:
+    void attachLogList() override { events.push_back("attach"); }
+    void setControlText(int id, std::u16string_view text) override { texts[id] = text; }
+    void reportError(const std::exception& error) override {
+        events.push_back(std::string("error: ") + error.what());
+    }
+    int runPinDialog() override {
+        events.push_back("pin");
+        return pinDialog ? pinDialog() : 1;
+    }
+    void postClose() override { events.push_back("close"); }
+    void destroyPagesAndQuit() override { events.push_back("quit"); }
+    void setWaitCursor(bool on) override { waitDepth += on ? 1 : -1; }
+
+    std::map<int, std::u16string> texts;
+    std::vector<std::string> events;
+    std::function<int()> pinDialog;
+    int waitDepth = 0;
+};
+
+using ShellTest = EmulatorTest;
+
+TEST_F(ShellTest, StartShowsTheTokenThenAsksForThePinAndShutsDownOnce) {
+    writeState(demo());
+    MemoryShellView view;
+    ShellState state;
+    runStartup(view, state);
+    EXPECT_THAT(view.events, ElementsAre("attach", "pin"));
+    EXPECT_TRUE(state.tokenReady);
+    EXPECT_EQ(view.texts[IDC_MAIN_SERIAL], u"0439041101"); // 1A2B3C4D
+    EXPECT_EQ(view.texts[IDC_MAIN_LABEL], u"Демо-токен");
+    EXPECT_EQ(view.texts[IDC_MAIN_CHECKSUM], u"5a3c96e1 (OK)");
+    EXPECT_EQ(view.waitDepth, 0);
+
+    journal.clear();
+    shutdown(view, state);
+    shutdown(view, state);
+    EXPECT_THAT(view.events, ElementsAre("attach", "pin", "quit"));
+    EXPECT_THAT(journal.lines(), ElementsAre("C_CloseSession -> CKR_OK", "C_Finalize -> CKR_OK"));
+    EXPECT_FALSE(moduleLoaded());
+}
+
+TEST_F(ShellTest, WithoutOneSupportedTokenTheErrorShowsAndTheProgramCloses) {
+    emulator::State none = demo();
+    none.slots.clear();
+    emulator::State two = demo();
+    two.slots.push_back(two.slots.at(0));
+    emulator::State unsupported = demo();
+    tokenOf(unsupported).model = "Other";
+    const std::pair<emulator::State, const char*> cases[] = {
+        {none, "No token found"}, {two, "Connect only one token"}, {unsupported, "No token found"}};
+    for (const auto& [tokens, error] : cases) {
+        writeState(tokens);
+        MemoryShellView view;
+        ShellState state;
+        runStartup(view, state);
+        EXPECT_THAT(view.events, ElementsAre("attach", std::string("error: ") + error, "close"));
+        EXPECT_FALSE(state.tokenReady);
+        shutdown(view, state); // nothing to finalise
+        EXPECT_EQ(view.events.back(), "quit");
+    }
+}
+
+TEST_F(ShellTest, LabelsThatAreNotUtf8ShowAPlaceholderOrFailAfterTheSessionOpened) {
+    emulator::State state = demo();
+    tokenOf(state).label = {0xFF, 'a'};
+    writeState(state);
+    MemoryShellView shown;
+    ShellState shownState;
+    runStartup(shown, shownState);
+    EXPECT_EQ(shown.texts[IDC_MAIN_LABEL], u"Некорректная строка");
+    EXPECT_THAT(shown.events, ElementsAre("attach", "pin"));
+    shutdown(shown, shownState);
+
+    // The first byte of a two-byte sequence, then the end of the label.
+    tokenOf(state).label = {'K', 0xD0};
+    writeState(state);
+    MemoryShellView failed;
+    ShellState failedState;
+    runStartup(failed, failedState);
+    EXPECT_TRUE(failedState.tokenReady);
+    ASSERT_EQ(failed.events.size(), 3u);
+    EXPECT_THAT(failed.events[1], testing::StartsWith("error: "));
+    EXPECT_EQ(failed.events[2], "close");
+    journal.clear();
+    shutdown(failed, failedState);
+    EXPECT_THAT(journal.lines(), Contains("C_Finalize -> CKR_OK"));
+}
+
+TEST_F(ShellTest, APinDialogThatDoesNotLogInClosesAndAFailedFinaliseIsReported) {
+    writeState(demo());
+    MemoryShellView view;
+    view.pinDialog = [] { return 2; };
+    ShellState state;
+    runStartup(view, state);
+    EXPECT_THAT(view.events, ElementsAre("attach", "pin", "close"));
+
+    nlohmann::json faults = nlohmann::json::array();
+    faults.push_back({{"function", "C_Finalize"}, {"rv", "CKR_DEVICE_ERROR"}});
+    setenv("QRD_EMULATOR_FAULTS", faults.dump().c_str(), 1);
+    finalizeToken();
+    writeState(demo());
+    ShellState failing;
+    runStartup(view, failing);
+    view.events.clear();
+    shutdown(view, failing);
+    EXPECT_THAT(view.events, ElementsAre("error: CKR_DEVICE_ERROR", "quit"));
+    EXPECT_FALSE(moduleLoaded());
+}
+
+class PinDialogTest : public EmulatorTest {
+protected:
+    void SetUp() override {
+        EmulatorTest::SetUp();
+        start();
+        journal.clear();
+    }
+    MemoryDialogView view;
+};
+
+TEST_F(PinDialogTest, TheRightPinLogsInAndTheEditIsEmptied) {
+    view.control(IDC_PIN_EDIT).text = u"12345678";
+    pinDialogCommand(view, 1, 0);
+    EXPECT_EQ(view.dialogResult(), 1);
+    EXPECT_THAT(journal.lines(), ElementsAre("C_Login -> CKR_OK"));
+    EXPECT_EQ(view.control(IDC_PIN_EDIT).text, u"");
+    EXPECT_EQ(view.waitCursorsShown(), 1);
+    EXPECT_EQ(view.waitDepth(), 0);
+}
+
+TEST_F(PinDialogTest, EmptyPinAndCancelEndWithoutCallingTheToken) {
+    pinDialogCommand(view, 1, 0);
+    EXPECT_EQ(view.dialogResult(), 2);
+    MemoryDialogView cancelled;
+    cancelled.control(IDC_PIN_EDIT).text = u"12345678";
+    pinDialogCommand(cancelled, 2, 0);
+    EXPECT_EQ(cancelled.dialogResult(), 2);
+    pinDialogCommand(cancelled, 1, 1); // a notification, not a click
+    EXPECT_TRUE(journal.lines().empty());
+    EXPECT_TRUE(view.messageBoxes().empty());
+}
+
+TEST_F(PinDialogTest, AWrongPinIsReportedAfterItsLoginLine) {
+    view.control(IDC_PIN_EDIT).text = u"00000000";
+    pinDialogCommand(view, 1, 0);
+    EXPECT_EQ(view.dialogResult(), 2);
+    EXPECT_THAT(journal.lines(), ElementsAre("C_Login -> CKR_PIN_INCORRECT"));
+    ASSERT_EQ(view.messageBoxes().size(), 1u);
+    EXPECT_EQ(view.messageBoxes()[0].text, u"Неправильный PIN-код");
+    EXPECT_EQ(view.messageBoxes()[0].caption, u"Ошибка");
+}
+
+// A view whose edit holds more than the dialog reads: the PIN sent is what fits.
+class LongPinView : public MemoryDialogView {
+public:
+    void readText(int id, WindowTextBuffer& buffer) override {
+        capacity = buffer.capacity();
+        MemoryDialogView::readText(id, buffer);
+    }
+    std::size_t capacity = 0;
+};
+
+TEST_F(PinDialogTest, OnlyTheFirstSixtyThreeCharactersAreRead) {
+    LongPinView longPin;
+    longPin.control(IDC_PIN_EDIT).text = std::u16string(70, u'7');
+    pinDialogCommand(longPin, 1, 0);
+    EXPECT_EQ(longPin.capacity, 64u);
+    EXPECT_THAT(journal.lines(), ElementsAre(Not("C_Login -> CKR_OK")));
+}
+
+} // namespace

@@ -1,0 +1,50 @@
+#include "ui/HashPage.h"
+
+#include "support/FileIo.h"
+#include "support/TextConversion.h"
+#include "support/WindowTextBuffer.h"
+#include "token/Cryptoki.h"
+#include "ui/CurrentToken.h"
+#include "ui/PageHelpers.h"
+#include "ui/resources/Resource.h"
+
+bool HashPage::start(DialogView& view) {
+    return initHashPage(view);
+}
+
+void HashPage::command(DialogView& view, int id, std::intptr_t, int code) {
+    if (code != 0) {
+        return;
+    }
+    switch (id) {
+    case IDC_HASH_INPUT_BROWSE:
+        browseInto(view, IDC_HASH_INPUT, openFileDialog(view, IDS_FILTER_DATA));
+        updateHashButton(view);
+        break;
+    case IDC_HASH_OUTPUT_BROWSE:
+        browseInto(view, IDC_HASH_OUTPUT, saveFileDialog(view, IDS_FILTER_DIGEST, IDS_EXT_DIGEST));
+        updateHashButton(view);
+        break;
+    case IDC_HASH_RUN:
+        run(view);
+        break;
+    default:
+        break;
+    }
+}
+
+void HashPage::run(DialogView& view) {
+    WindowTextBuffer input(WindowTextBuffer::kPathCapacity);
+    WindowTextBuffer output(WindowTextBuffer::kPathCapacity);
+    view.readText(IDC_HASH_INPUT, input);
+    view.readText(IDC_HASH_OUTPUT, output);
+    CK_MECHANISM_TYPE mechanism = CKM_GOSTR3411;
+    if (view.isRadioChecked(IDC_HASH_GOST12_256)) {
+        mechanism = CKM_GOSTR3411_12_256;
+    } else if (view.isRadioChecked(IDC_HASH_GOST12_512)) {
+        mechanism = CKM_GOSTR3411_12_512;
+    }
+    WaitCursor wait(view);
+    const Bytes digest = currentToken().digest(readFile(windowTextToUtf8(input)), mechanism);
+    writeFile(windowTextToUtf8(output), digest);
+}

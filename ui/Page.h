@@ -1,0 +1,29 @@
+// A task page: a start function run when the page is first shown and a command function for
+// its controls. The common page procedure runs both inside a guard that turns every failure
+// into an error box owned by the page.
+#pragma once
+
+#include "ui/DialogView.h"
+
+#include <cstdint>
+
+class Page {
+public:
+    virtual ~Page() = default;
+    // Sets the page up; the result is the dialog's answer to its creation (true).
+    virtual bool start(DialogView& view) = 0;
+    // A control of the page sent a command with the notification code.
+    virtual void command(DialogView& view, int id, std::intptr_t control, int code) = 0;
+};
+
+// Runs the page's start; after a failure, shown in an error box, the answer is false.
+bool startPage(Page& page, DialogView& view);
+// Runs the page's command; a failure is shown in an error box. Nothing is rolled back.
+void commandPage(Page& page, DialogView& view, int id, std::intptr_t control, int code);
+
+// A page whose template is shown but that acts on nothing.
+class InertPage : public Page {
+public:
+    bool start(DialogView&) override { return true; }
+    void command(DialogView&, int, std::intptr_t, int) override {}
+};

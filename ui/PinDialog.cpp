@@ -1,0 +1,62 @@
+#include "ui/PinDialog.h"
+
+#include "support/TextConversion.h"
+#include "support/WindowTextBuffer.h"
+#include "support/Wipe.h"
+#include "ui/CurrentToken.h"
+#include "ui/ErrorReport.h"
+#include "ui/resources/Resource.h"
+
+namespace {
+
+constexpr int kLoggedIn = 1;
+constexpr int kNotLoggedIn = 2;
+constexpr int kOk = 1;
+constexpr int kCancel = 2;
+
+struct WipeOnExit {
+    std::string& text;
+    ~WipeOnExit() { secureWipe(text); }
+};
+
+} // namespace
+
+void pinDialogOk(DialogView& view) {
+    try {
+        std::string pin;
+        WipeOnExit wipe{pin};
+        {
+            WindowTextBuffer buffer(WindowTextBuffer::kPinCapacity);
+            view.readText(IDC_PIN_EDIT, buffer);
+            view.setText(IDC_PIN_EDIT, u"");
+            pin = windowTextToUtf8(buffer);
+        }
+        if (pin.empty()) {
+            view.endDialog(kNotLoggedIn);
+            return;
+        }
+        {
+            WaitCursor wait(view);
+            currentToken().login(pin);
+        }
+        view.endDialog(kLoggedIn);
+    } catch (const std::exception&) {
+        view.endDialog(kNotLoggedIn);
+        throw;
+    }
+}
+
+void pinDialogCommand(DialogView& view, int id, int code) {
+    if (code != 0) {
+        return;
+    }
+    try {
+        if (id == kOk) {
+            pinDialogOk(view);
+        } else if (id == kCancel) {
+            view.endDialog(kNotLoggedIn);
+        }
+    } catch (const std::exception& error) {
+        reportError(view, error);
+    }
+}

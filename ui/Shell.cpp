@@ -1,0 +1,64 @@
+#include "ui/Shell.h"
+
+#include "support/TextConversion.h"
+#include "token/Token.h"
+#include "ui/TokenInfoText.h"
+#include "ui/resources/Resource.h"
+
+namespace {
+
+class ShellWaitCursor {
+public:
+    explicit ShellWaitCursor(ShellView& view) : view_(view) { view_.setWaitCursor(true); }
+    ~ShellWaitCursor() { view_.setWaitCursor(false); }
+    ShellWaitCursor(const ShellWaitCursor&) = delete;
+    ShellWaitCursor& operator=(const ShellWaitCursor&) = delete;
+
+private:
+    ShellView& view_;
+};
+
+void openTokenSession(ShellView& view, ShellState& state) {
+    {
+        ShellWaitCursor wait(view);
+        initializeToken();
+    }
+    state.tokenReady = true;
+    const Token& token = *Token::instance();
+    view.setControlText(IDC_MAIN_SERIAL, utf8ToWide(formatSerialNumber(token.getSerialNumber())));
+    view.setControlText(IDC_MAIN_LABEL, utf8ToWideForDisplay(token.getLabel()));
+    view.setControlText(IDC_MAIN_CHECKSUM,
+                        utf8ToWide(formatChecksum(token.getChecksum(), token.isChecksumInvalid())));
+}
+
+} // namespace
+
+void runStartup(ShellView& view, ShellState& state) {
+    view.attachLogList();
+    try {
+        openTokenSession(view, state);
+    } catch (const std::exception& error) {
+        view.reportError(error);
+        view.postClose();
+        return;
+    }
+    if (view.runPinDialog() != 1) {
+        view.postClose();
+    }
+}
+
+void shutdown(ShellView& view, ShellState& state) {
+    if (state.shutDown) {
+        return;
+    }
+    state.shutDown = true;
+    if (state.tokenReady) {
+        try {
+            finalizeToken();
+        } catch (const std::exception& error) {
+            // The session is gone either way; the user learns why the token did not close.
+            view.reportError(error);
+        }
+    }
+    view.destroyPagesAndQuit();
+}

@@ -1,0 +1,243 @@
+#include "ui/win32/MainWindow.h"
+
+#include "support/Logger.h"
+#include "support/platform/Win32ListBox.h"
+#include "ui/ErrorReport.h"
+#include "ui/HashPage.h"
+#include "ui/Page.h"
+#include "ui/Shell.h"
+#include "ui/resources/Resource.h"
+#include "ui/win32/Win32DialogView.h"
+
+#include <array>
+#include <commctrl.h>
+#include <memory>
+#include <uxtheme.h>
+
+namespace {
+
+constexpr int kPageCount = 6;
+
+struct PageEntry {
+    WORD templateId;
+    const wchar_t* caption;
+    std::unique_ptr<Page> (*make)();
+};
+
+template <typename P>
+std::unique_ptr<Page> makePage() {
+    return std::make_unique<P>();
+}
+
+// The tab index is the row's index; the order is not the order of the template ids.
+const std::array<PageEntry, kPageCount> kPages{{
+    {IDD_HASH_PAGE, L"Хэширование", makePage<HashPage>},
+    {IDD_SIGN_PAGE, L"Подпись", makePage<InertPage>},
+    {IDD_VERIFY_PAGE, L"Проверка подписи", makePage<InertPage>},
+    {IDD_ENCRYPT_PAGE, L"Шифрование", makePage<InertPage>},
+    {IDD_PIN_CHANGE_PAGE, L"Смена PIN-кода", makePage<InertPage>},
+    {IDD_JOURNAL_PAGE, L"Журнал операции", makePage<InertPage>},
+}};
+
+// One per main window, attached as its user data from its creation until shutdown.
+struct PageSet {
+    HWND tab = nullptr;
+    HWND currentPage = nullptr;
+    std::array<LPCDLGTEMPLATEW, kPageCount> templates{};
+    std::array<std::unique_ptr<Page>, kPageCount> pages;
+    Page* currentProcedure = nullptr;
+    std::array<HWND, kPageCount> windows{};
+    ShellState shell;
+};
+
+PageSet* pageSetOf(HWND mainWindow) {
+    return reinterpret_cast<PageSet*>(GetWindowLongPtrW(mainWindow, GWLP_USERDATA));
+}
+
+HINSTANCE instanceOf(HWND window) {
+    return reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE));
+}
+
+void showPage(PageSet& set) {
+    const int index = static_cast<int>(SendMessageW(set.tab, TCM_GETCURSEL, 0, 0));
+    if (index < 0 || index >= kPageCount) {
+        return;
+    }
+    if (set.currentPage != nullptr) {
+        ShowWindow(set.currentPage, SW_HIDE);
+    }
+    set.currentProcedure = set.pages[index].get();
+    if (set.windows[index] != nullptr) {
+        set.currentPage = set.windows[index];
+        ShowWindow(set.currentPage, SW_SHOW);
+        return;
+    }
+    HWND page = CreateDialogIndirectParamW(instanceOf(set.tab), set.templates[index], set.tab,
+                                           pageDispatcher, 0);
+    set.windows[index] = page;
+    set.currentPage = page;
+}
+
+void createPages(HWND mainWindow) {
+    auto set = std::make_unique<PageSet>();
+    set->tab = GetDlgItem(mainWindow, IDC_MAIN_TAB);
+    const HINSTANCE instance = instanceOf(mainWindow);
+    for (int index = 0; index < kPageCount; ++index) {
+        const PageEntry& entry = kPages[index];
+        TCITEMW item{};
+        item.mask = TCIF_TEXT | TCIF_IMAGE;
+        item.pszText = const_cast<wchar_t*>(entry.caption);
+        item.iImage = -1;
+        SendMessageW(set->tab, TCM_INSERTITEMW, static_cast<WPARAM>(index),
+                     reinterpret_cast<LPARAM>(&item));
+        HRSRC resource = FindResourceW(instance, MAKEINTRESOURCEW(entry.templateId), RT_DIALOG);
+        HGLOBAL loaded = resource != nullptr ? LoadResource(instance, resource) : nullptr;
+        set->templates[index] =
+            static_cast<LPCDLGTEMPLATEW>(loaded != nullptr ? LockResource(loaded) : nullptr);
+        set->pages[index] = entry.make();
+    }
+    PageSet& pages = *set;
+    SetWindowLongPtrW(mainWindow, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(set.release()));
+    SendMessageW(pages.tab, TCM_SETCURSEL, 0, 0);
+    showPage(pages);
+}
+
+void placePage(HWND tab, HWND page) {
+    RECT area{};
+    SendMessageW(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
+    SetWindowPos(page, nullptr, area.left, area.top, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+}
+
+class Win32ShellView : public ShellView {
+public:
+    explicit Win32ShellView(HWND mainWindow) noexcept : main_(mainWindow) {}
+    ~Win32ShellView() override {
+        if (waitDepth_ > 0) {
+            endWaitCursor(previousCursor_);
+        }
+    }
+    Win32ShellView(const Win32ShellView&) = delete;
+    Win32ShellView& operator=(const Win32ShellView&) = delete;
+
+    void attachLogList() override {
+        getLogger().setListBox(std::make_shared<Win32ListBox>(GetDlgItem(main_, IDC_MAIN_JOURNAL)));
+    }
+    void setControlText(int id, std::u16string_view text) override {
+        const std::u16string terminated(text);
+        SetDlgItemTextW(main_, id, wide(terminated));
+    }
+    void reportError(const std::exception& error) override {
+        showMessageBox(main_, errorText(error), u"Ошибка");
+    }
+    int runPinDialog() override {
+        return static_cast<int>(DialogBoxParamW(instanceOf(main_), MAKEINTRESOURCEW(IDD_PIN_DIALOG),
+                                                main_, pinDialogProcedure, 0));
+    }
+    void postClose() override { PostMessageW(main_, WM_COMMAND, IDCANCEL, 0); }
+    void destroyPagesAndQuit() override {
+        std::unique_ptr<PageSet> set(pageSetOf(main_));
+        SetWindowLongPtrW(main_, GWLP_USERDATA, 0);
+        if (set != nullptr) {
+            for (HWND page : set->windows) {
+                if (page != nullptr) {
+                    DestroyWindow(page);
+                }
+            }
+        }
+        PostQuitMessage(0);
+    }
+    void setWaitCursor(bool on) override {
+        if (on) {
+            if (waitDepth_++ == 0) {
+                previousCursor_ = beginWaitCursor();
+            }
+        } else if (waitDepth_ > 0 && --waitDepth_ == 0) {
+            endWaitCursor(previousCursor_);
+        }
+    }
+
+private:
+    HWND main_;
+    int waitDepth_ = 0;
+    HCURSOR previousCursor_ = nullptr;
+};
+
+} // namespace
+
+INT_PTR CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        createPages(window);
+        PostMessageW(window, WM_STARTUP, 0, 0);
+        return TRUE;
+    case WM_NOTIFY:
+        if (reinterpret_cast<const NMHDR*>(lParam)->code == TCN_SELCHANGE) {
+            if (PageSet* set = pageSetOf(window)) {
+                showPage(*set);
+            }
+        }
+        return FALSE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) != IDCANCEL) {
+            return FALSE;
+        }
+        // After shutdown the page set is gone, and a second close command finds nothing.
+        if (PageSet* set = pageSetOf(window)) {
+            Win32ShellView view(window);
+            shutdown(view, set->shell);
+        }
+        return TRUE;
+    case WM_STARTUP:
+        if (PageSet* set = pageSetOf(window)) {
+            Win32ShellView view(window);
+            runStartup(view, set->shell);
+        }
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+INT_PTR CALLBACK pageDispatcher(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+    PageSet* set = pageSetOf(GetParent(GetParent(page)));
+    if (set == nullptr) {
+        return message == WM_INITDIALOG ? TRUE : FALSE;
+    }
+    Page* procedure = set->currentProcedure;
+    Win32DialogView view(page);
+    switch (message) {
+    case WM_INITDIALOG:
+        // The page's background follows the tab control's under visual styles.
+        EnableThemeDialogTexture(page, ETDT_ENABLETAB);
+        placePage(set->tab, page);
+        return procedure == nullptr || startPage(*procedure, view) ? TRUE : FALSE;
+    case WM_COMMAND:
+        if (procedure != nullptr) {
+            commandPage(*procedure, view, LOWORD(wParam), static_cast<std::intptr_t>(lParam),
+                        HIWORD(wParam));
+        }
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+HWND createMainWindow(HINSTANCE instance) {
+    return CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, mainWindowProcedure,
+                              0);
+}
+
+int runMessageLoop(HINSTANCE instance, HWND mainWindow, int showCommand) {
+    ShowWindow(mainWindow, showCommand);
+    UpdateWindow(mainWindow);
+    HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_ACCELERATORS));
+    MSG message{};
+    // GetMessageW answers -1 on failure; that ends the loop as the quit message does.
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (TranslateAcceleratorW(message.hwnd, accelerators, &message) == 0) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    return static_cast<int>(message.wParam);
+}
