@@ -20,10 +20,3 @@ public:
 bool startPage(Page& page, DialogView& view);
 // Runs the page's command; a failure is shown in an error box. Nothing is rolled back.
 void commandPage(Page& page, DialogView& view, int id, std::intptr_t control, int code);
-
-// A page whose template is shown but that acts on nothing.
-class InertPage : public Page {
-public:
-    bool start(DialogView&) override { return true; }
-    void command(DialogView&, int, std::intptr_t, int) override {}
-};

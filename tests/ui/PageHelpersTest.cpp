@@ -99,9 +99,10 @@ TEST(ButtonRuleTest, HashingStartsDisabledWithTheFirstAlgorithmChecked) {
     EXPECT_TRUE(view.control(IDC_HASH_RUN).enabled);
 }
 
-class ThrowingPage : public InertPage {
+class ThrowingPage : public Page {
 public:
     explicit ThrowingPage(std::function<void()> failure) : failure_(std::move(failure)) {}
+    bool start(DialogView&) override { return true; }
     void command(DialogView&, int, std::intptr_t, int) override { failure_(); }
 
 private:

@@ -2,10 +2,15 @@
 
 #include "support/Logger.h"
 #include "support/platform/Win32ListBox.h"
+#include "ui/EncryptPage.h"
 #include "ui/ErrorReport.h"
 #include "ui/HashPage.h"
+#include "ui/JournalPage.h"
 #include "ui/Page.h"
+#include "ui/PinChangePage.h"
 #include "ui/Shell.h"
+#include "ui/SignPage.h"
+#include "ui/VerifyPage.h"
 #include "ui/resources/Resource.h"
 #include "ui/win32/Win32DialogView.h"
 
@@ -32,11 +37,11 @@ std::unique_ptr<Page> makePage() {
 // The tab index is the row's index; the order is not the order of the template ids.
 const std::array<PageEntry, kPageCount> kPages{{
     {IDD_HASH_PAGE, L"Хэширование", makePage<HashPage>},
-    {IDD_SIGN_PAGE, L"Подпись", makePage<InertPage>},
-    {IDD_VERIFY_PAGE, L"Проверка подписи", makePage<InertPage>},
-    {IDD_ENCRYPT_PAGE, L"Шифрование", makePage<InertPage>},
-    {IDD_PIN_CHANGE_PAGE, L"Смена PIN-кода", makePage<InertPage>},
-    {IDD_JOURNAL_PAGE, L"Журнал операции", makePage<InertPage>},
+    {IDD_SIGN_PAGE, L"Подпись", makePage<SignPage>},
+    {IDD_VERIFY_PAGE, L"Проверка подписи", makePage<VerifyPage>},
+    {IDD_ENCRYPT_PAGE, L"Шифрование", makePage<EncryptPage>},
+    {IDD_PIN_CHANGE_PAGE, L"Смена PIN-кода", makePage<PinChangePage>},
+    {IDD_JOURNAL_PAGE, L"Журнал операции", makePage<JournalPage>},
 }};
 
 // One per main window, attached as its user data from its creation until shutdown.

@@ -1,0 +1,75 @@
+#include "ui/EncryptPage.h"
+
+#include "support/FileIo.h"
+#include "support/TextConversion.h"
+#include "support/WindowTextBuffer.h"
+#include "ui/CurrentToken.h"
+#include "ui/KeyChoice.h"
+#include "ui/PageHelpers.h"
+#include "ui/resources/Resource.h"
+
+namespace {
+
+// The operation is read from the radio buttons at each command, never kept.
+bool decrypting(DialogView& view) {
+    return view.isRadioChecked(IDC_CRYPT_DECRYPT);
+}
+
+} // namespace
+
+bool EncryptPage::start(DialogView& view) {
+    view.checkRadio(IDC_CRYPT_ENCRYPT);
+    updateEncryptButton(view);
+    {
+        WaitCursor wait(view);
+        keys_ = currentToken().getSecretKeys();
+    }
+    fillKeyCombo(view, IDC_CRYPT_KEY, keys_, keyBaseName);
+    return true;
+}
+
+void EncryptPage::command(DialogView& view, int id, std::intptr_t, int code) {
+    if (code != 0 && code != 1) {
+        return;
+    }
+    switch (id) {
+    case IDC_CRYPT_KEY:
+        updateEncryptButton(view);
+        break;
+    case IDC_CRYPT_INPUT_BROWSE:
+        browseInto(view, IDC_CRYPT_INPUT,
+                   openFileDialog(view, decrypting(view) ? IDS_FILTER_ENCRYPTED : IDS_FILTER_DATA));
+        updateEncryptButton(view);
+        break;
+    case IDC_CRYPT_OUTPUT_BROWSE:
+        browseInto(view, IDC_CRYPT_OUTPUT,
+                   decrypting(view)
+                       ? saveFileDialog(view, IDS_FILTER_DATA, kNoDefaultExtension)
+                       : saveFileDialog(view, IDS_FILTER_ENCRYPTED, IDS_EXT_ENCRYPTED));
+        updateEncryptButton(view);
+        break;
+    case IDC_CRYPT_RUN:
+        run(view);
+        break;
+    default:
+        break;
+    }
+}
+
+void EncryptPage::run(DialogView& view) const {
+    WindowTextBuffer input(WindowTextBuffer::kPathCapacity);
+    WindowTextBuffer output(WindowTextBuffer::kPathCapacity);
+    view.readText(IDC_CRYPT_INPUT, input);
+    view.readText(IDC_CRYPT_OUTPUT, output);
+    const SecretKey* key = selectedKey(view, IDC_CRYPT_KEY, keys_);
+    if (key == nullptr) {
+        return; // the button is disabled without a key
+    }
+    const bool decrypt = decrypting(view);
+
+    WaitCursor wait(view);
+    const Bytes contents = readFile(windowTextToUtf8(input));
+    Token& token = currentToken();
+    const Bytes result = decrypt ? token.decrypt(*key, contents) : token.encrypt(*key, contents);
+    writeFile(windowTextToUtf8(output), result);
+}

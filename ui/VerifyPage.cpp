@@ -1,0 +1,78 @@
+#include "ui/VerifyPage.h"
+
+#include "support/FileIo.h"
+#include "support/TextConversion.h"
+#include "support/WindowTextBuffer.h"
+#include "token/Mechanisms.h"
+#include "ui/CurrentToken.h"
+#include "ui/KeyChoice.h"
+#include "ui/PageHelpers.h"
+#include "ui/resources/Resource.h"
+
+bool VerifyPage::start(DialogView& view) {
+    {
+        WaitCursor wait(view);
+        keys_ = currentToken().getPublicKeys();
+    }
+    fillKeyCombo(view, IDC_VERIFY_KEY, keys_, asymmetricKeyName);
+    if (const PublicKey* key = selectedKey(view, IDC_VERIFY_KEY, keys_)) {
+        showSignatureAlgorithm(view, *key, IDC_VERIFY_ALGORITHM);
+    }
+    updateVerifyButton(view);
+    return true;
+}
+
+void VerifyPage::command(DialogView& view, int id, std::intptr_t, int code) {
+    if (code != 0 && code != 1) {
+        return;
+    }
+    switch (id) {
+    case IDC_VERIFY_KEY:
+        keyChanged(view);
+        break;
+    case IDC_VERIFY_INPUT_BROWSE:
+        browseInto(view, IDC_VERIFY_INPUT, openFileDialog(view, IDS_FILTER_DATA));
+        updateVerifyButton(view);
+        break;
+    case IDC_VERIFY_SIGNATURE_BROWSE:
+        browseInto(view, IDC_VERIFY_SIGNATURE, openFileDialog(view, IDS_FILTER_SIGNATURE));
+        updateVerifyButton(view);
+        break;
+    case IDC_VERIFY_RUN:
+        run(view);
+        break;
+    default:
+        break;
+    }
+}
+
+void VerifyPage::keyChanged(DialogView& view) const {
+    updateVerifyButton(view);
+    if (const PublicKey* key = selectedKey(view, IDC_VERIFY_KEY, keys_)) {
+        showSignatureAlgorithm(view, *key, IDC_VERIFY_ALGORITHM);
+    }
+}
+
+void VerifyPage::run(DialogView& view) const {
+    WindowTextBuffer input(WindowTextBuffer::kPathCapacity);
+    WindowTextBuffer signaturePath(WindowTextBuffer::kPathCapacity);
+    view.readText(IDC_VERIFY_INPUT, input);
+    view.readText(IDC_VERIFY_SIGNATURE, signaturePath);
+    const PublicKey* key = selectedKey(view, IDC_VERIFY_KEY, keys_);
+    if (key == nullptr) {
+        return; // the button is disabled without a key
+    }
+    const token::MechanismPair mechanisms = token::mechanismsFor(key->getAlgorithm());
+
+    bool valid = false;
+    {
+        WaitCursor wait(view);
+        // The signature file is read first: an empty one is reported whatever the data file.
+        const Bytes signature = readFile(windowTextToUtf8(signaturePath));
+        const Bytes data = readFile(windowTextToUtf8(input));
+        valid =
+            currentToken().verify(*key, data, signature, mechanisms.digest, mechanisms.signature);
+    }
+    view.messageBox(valid ? u"Подпись достоверна" : u"Подпись ошибочна",
+                    u"Результат проверки подписи");
+}
