@@ -17,9 +17,10 @@ class Pkcs11Module;
 // and no Token exists.
 void initializeToken();
 
-// Closes the session, finalises and unloads the module; a failing C_CloseSession is ignored,
-// a failing C_Finalize propagates after the module is unloaded. Does nothing when no session
-// was started.
+// Closes the session, finalises and unloads the module. C_Finalize and the unloading happen on
+// every path; a failing C_CloseSession is ignored, and any other failure (C_Finalize's, or the
+// log's) propagates after the module is unloaded, the first one if there are several. Does
+// nothing when no session was started.
 void finalizeToken();
 
 // The process-wide module binding; null outside a started session.

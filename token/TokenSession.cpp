@@ -5,6 +5,7 @@
 #include "token/Token.h"
 #include "token/TokenIdentity.h"
 
+#include <exception>
 #include <memory>
 #include <stdexcept>
 
@@ -98,15 +99,29 @@ void finalizeToken() {
     if (!module) {
         return;
     }
+    // C_Finalize runs whatever happened before it; the first failure is the one the caller
+    // sees, after the module is unloaded.
+    std::exception_ptr firstFailure;
     if (token) {
         try {
             module->C_CloseSession(token->sessionHandle_);
         } catch (const Pkcs11Exception&) {
             // The session goes away with C_Finalize anyway.
+        } catch (...) {
+            firstFailure = std::current_exception();
         }
         token.reset();
     }
-    module->C_Finalize(nullptr);
+    try {
+        module->C_Finalize(nullptr);
+    } catch (...) {
+        if (!firstFailure) {
+            firstFailure = std::current_exception();
+        }
+    }
+    if (firstFailure) {
+        std::rethrow_exception(firstFailure);
+    }
 }
 
 Token::Token(Pkcs11Module& module, CK_SLOT_ID slot, const CK_TOKEN_INFO& info,

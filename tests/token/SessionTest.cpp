@@ -227,10 +227,19 @@ TEST_F(SessionTest, AFailingFinalizeStillUnloads) {
     EXPECT_FALSE(moduleLoaded());
 }
 
+// The log refuses the line of C_CloseSession: C_Finalize still runs, and the log's failure is
+// the one the caller sees.
 TEST_F(SessionTest, AJournalFailureAtShutDownStillEndsTheSession) {
-    start();
+    start(demo(), nlohmann::json::parse(R"([{"function": "C_Finalize", "rv": 6}])"));
+    journal.clear();
     journal.list().failNextAppend(LogListControl::kNoSpace);
-    EXPECT_THROW(finalizeToken(), std::runtime_error);
+    try {
+        finalizeToken();
+        FAIL() << "no exception";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "Insufficient space to write log");
+    }
+    EXPECT_THAT(journal.lines(), ElementsAreArray({"C_Finalize -> CKR_FUNCTION_FAILED"}));
     EXPECT_EQ(Token::instance(), nullptr);
     EXPECT_EQ(moduleBinding(), nullptr);
     EXPECT_FALSE(moduleLoaded());
