@@ -69,3 +69,14 @@ public:
     const char* what() const noexcept override { return "Data too large"; }
     const char* whatRu() const noexcept override { return "Слишком большой объём данных"; }
 };
+
+// The module answered against the rules of its own interface: more handles than there was
+// room for, or a length that grew between the size query and the call that fills the buffer.
+// Nothing it handed out in that answer is used.
+class ModuleAnswerException : public Exception {
+public:
+    const char* what() const noexcept override { return "Invalid answer from the token module"; }
+    const char* whatRu() const noexcept override {
+        return "Модуль токена вернул некорректный ответ";
+    }
+};

@@ -1,5 +1,6 @@
 #include "token/Key.h"
 
+#include "token/Exception.h"
 #include "token/Pkcs11Module.h"
 
 #include <algorithm>
@@ -17,6 +18,16 @@ bool equals(const Bytes& value, const std::array<unsigned char, 10>& encoding) {
     return std::equal(value.begin(), value.end(), encoding.begin(), encoding.end());
 }
 
+// The length of the value the module filled in. The size query may have answered with an upper
+// bound, so a shorter value is cut to what was reported; a longer one is a broken answer, since
+// the bytes past the buffer never arrived.
+std::size_t filledLength(const CK_ATTRIBUTE& attribute, std::size_t capacity) {
+    if (attribute.ulValueLen > capacity) {
+        throw ModuleAnswerException();
+    }
+    return attribute.ulValueLen;
+}
+
 } // namespace
 
 Key::Key(Pkcs11Module& module, CK_SESSION_HANDLE session, CK_OBJECT_HANDLE handle)
@@ -31,6 +42,8 @@ Key::Key(Pkcs11Module& module, CK_SESSION_HANDLE session, CK_OBJECT_HANDLE handl
     attributes[0].pValue = label_.empty() ? nullptr : label_.data();
     attributes[1].pValue = id_.empty() ? nullptr : id_.data();
     module.C_GetAttributeValue(session, handle, attributes, 2);
+    label_.resize(filledLength(attributes[0], label_.size()));
+    id_.resize(filledLength(attributes[1], id_.size()));
 }
 
 AsymmetricKey::AsymmetricKey(Pkcs11Module& module, CK_SESSION_HANDLE session,
@@ -42,11 +55,13 @@ AsymmetricKey::AsymmetricKey(Pkcs11Module& module, CK_SESSION_HANDLE session,
         {VENDOR_ATTR_JOURNAL, &journal, sizeof journal},
     };
     module.C_GetAttributeValue(session, handle, attributes, 2);
+    filledLength(attributes[1], sizeof journal); // a flag that claims more than its byte is refused
     journalFlag_ = journal != 0;
 
     Bytes parameters(attributes[0].ulValueLen);
     attributes[0].pValue = parameters.empty() ? nullptr : parameters.data();
     module.C_GetAttributeValue(session, handle, attributes, 1);
+    parameters.resize(filledLength(attributes[0], parameters.size()));
     if (equals(parameters, kHash2012_256)) {
         algorithm_ = GOST_2012_256;
     } else if (equals(parameters, kHash2012_512)) {
@@ -64,6 +79,8 @@ PrivateKey::PrivateKey(Pkcs11Module& module, CK_SESSION_HANDLE session, CK_OBJEC
         {VENDOR_ATTR_PIN, &pin, sizeof pin},
     };
     module.C_GetAttributeValue(session, handle, attributes, 2);
+    filledLength(attributes[0], sizeof visual);
+    filledLength(attributes[1], sizeof pin);
     visualFlag_ = visual == 1;
     pinFlag_ = pin == 1;
 }

@@ -1,12 +1,23 @@
+#include "token/Exception.h"
 #include "token/Pkcs11Module.h"
 #include "token/Token.h"
 
-#include <stdexcept>
+#include <exception>
 
 namespace {
 
 // Handles fetched per C_FindObjects call.
 constexpr CK_ULONG FIND_BATCH_SIZE = 100;
+
+[[noreturn]] void endSearchAfterFault(Pkcs11Module& binding, CK_SESSION_HANDLE session) {
+    try {
+        binding.C_FindObjectsFinal(session);
+    } catch (const std::exception&) {
+        // The module's broken answer is the failure the caller sees; how C_FindObjectsFinal
+        // went is in its log line (or, if the log refused it, lost with the line).
+    }
+    throw ModuleAnswerException();
+}
 
 } // namespace
 
@@ -23,7 +34,9 @@ std::vector<CK_OBJECT_HANDLE> Token::findObjects(CK_ATTRIBUTE_PTR attributes, CK
             break;
         }
         if (found > FIND_BATCH_SIZE) {
-            throw std::runtime_error("C_FindObjects reported more handles than it had room for");
+            // Handles past the buffer were never received. The search is still ended, or it
+            // would stay active in the session and refuse every later search.
+            endSearchAfterFault(binding, sessionHandle_);
         }
         handles.insert(handles.end(), batch, batch + found);
     }

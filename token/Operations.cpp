@@ -4,9 +4,6 @@
 #include "token/Pkcs11Module.h"
 #include "token/Token.h"
 
-#include <stdexcept>
-#include <string>
-
 namespace {
 
 // The module only reads its inputs; the standard's prototypes merely lack the const.
@@ -16,17 +13,17 @@ CK_BYTE_PTR input(const Bytes& data) {
 
 // The output of a single-part call: first its length with a null buffer, then the bytes.
 // A module may answer the first call with an upper bound; the result keeps only what the
-// second call reports. Reporting more than the buffer holds is a module fault.
+// second call reports. Reporting more than the buffer holds is a module fault: the bytes past
+// the buffer were never received.
 template <typename Call>
-Bytes queryOutput(const char* name, Call&& call) {
+Bytes queryOutput(Call&& call) {
     CK_ULONG length = 0;
     call(nullptr, &length);
     Bytes output(length);
     const CK_ULONG capacity = length;
     call(output.empty() ? nullptr : output.data(), &length);
     if (length > capacity) {
-        throw std::runtime_error(std::string(name) +
-                                 " reported more output than it asked room for");
+        throw ModuleAnswerException();
     }
     output.resize(length);
     return output;
@@ -42,7 +39,7 @@ Bytes Token::digest(const Bytes& data, CK_MECHANISM_TYPE digestMechanism) {
     const CK_ULONG dataLength = token::toLength(data.size());
     CK_MECHANISM mechanism = plain(digestMechanism);
     module().C_DigestInit(sessionHandle_, &mechanism);
-    return queryOutput("C_Digest", [&](CK_BYTE_PTR out, CK_ULONG_PTR outLength) {
+    return queryOutput([&](CK_BYTE_PTR out, CK_ULONG_PTR outLength) {
         module().C_Digest(sessionHandle_, input(data), dataLength, out, outLength);
     });
 }
@@ -52,7 +49,7 @@ Bytes Token::signDigest(const PrivateKey& key, const Bytes& digest,
     const CK_ULONG digestLength = token::toLength(digest.size());
     CK_MECHANISM mechanism = plain(signMechanism);
     module().C_SignInit(sessionHandle_, &mechanism, key.getHandle());
-    return queryOutput("C_Sign", [&](CK_BYTE_PTR out, CK_ULONG_PTR outLength) {
+    return queryOutput([&](CK_BYTE_PTR out, CK_ULONG_PTR outLength) {
         module().C_Sign(sessionHandle_, input(digest), digestLength, out, outLength);
     });
 }
@@ -62,7 +59,7 @@ Bytes Token::signDigestInvisible(const PrivateKey& key, const Bytes& digest,
     const CK_ULONG digestLength = token::toLength(digest.size());
     CK_MECHANISM mechanism = plain(signMechanism);
     module().C_EX_SignInvisibleInit(sessionHandle_, &mechanism, key.getHandle());
-    return queryOutput("C_EX_SignInvisible", [&](CK_BYTE_PTR out, CK_ULONG_PTR outLength) {
+    return queryOutput([&](CK_BYTE_PTR out, CK_ULONG_PTR outLength) {
         module().C_EX_SignInvisible(sessionHandle_, input(digest), digestLength, out, outLength);
     });
 }
@@ -109,7 +106,7 @@ Bytes Token::encrypt(const SecretKey& key, const Bytes& data) {
     std::array<unsigned char, 8> iv = token::encryptionIv();
     CK_MECHANISM mechanism = {CKM_GOST28147, iv.data(), iv.size()};
     module().C_EncryptInit(sessionHandle_, &mechanism, key.getHandle());
-    return queryOutput("C_Encrypt", [&](CK_BYTE_PTR out, CK_ULONG_PTR outLength) {
+    return queryOutput([&](CK_BYTE_PTR out, CK_ULONG_PTR outLength) {
         module().C_Encrypt(sessionHandle_, input(data), dataLength, out, outLength);
     });
 }
@@ -119,13 +116,13 @@ Bytes Token::decrypt(const SecretKey& key, const Bytes& data) {
     std::array<unsigned char, 8> iv = token::encryptionIv();
     CK_MECHANISM mechanism = {CKM_GOST28147, iv.data(), iv.size()};
     module().C_DecryptInit(sessionHandle_, &mechanism, key.getHandle());
-    return queryOutput("C_Decrypt", [&](CK_BYTE_PTR out, CK_ULONG_PTR outLength) {
+    return queryOutput([&](CK_BYTE_PTR out, CK_ULONG_PTR outLength) {
         module().C_Decrypt(sessionHandle_, input(data), dataLength, out, outLength);
     });
 }
 
 Bytes Token::getJournal() {
-    return queryOutput("C_EX_GetJournal", [&](CK_BYTE_PTR out, CK_ULONG_PTR outLength) {
+    return queryOutput([&](CK_BYTE_PTR out, CK_ULONG_PTR outLength) {
         module().C_EX_GetJournal(slotId_, out, outLength);
     });
 }

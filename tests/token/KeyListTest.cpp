@@ -216,4 +216,79 @@ TEST_F(KeyListTest, AFailedBatchIsNotFollowedByFinal) {
                 ElementsAre("C_FindObjectsInit -> CKR_OK", "C_FindObjects -> CKR_DEVICE_ERROR"));
 }
 
+// Replaced entries that bend the module's answers.
+CK_ULONG attributeSlack = 0;
+bool overstateQuery = false;
+CK_RV bendLengths(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object, CK_ATTRIBUTE_PTR attributes,
+                  CK_ULONG count) {
+    const CK_RV rv = moduleList.C_GetAttributeValue(session, object, attributes, count);
+    for (CK_ULONG i = 0; i < count; ++i) {
+        if ((attributes[i].pValue == nullptr) == overstateQuery) {
+            attributes[i].ulValueLen += attributeSlack;
+        }
+    }
+    return rv;
+}
+
+int findCalls = 0;
+CK_RV tooManyHandles(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE_PTR objects, CK_ULONG maxCount,
+                     CK_ULONG_PTR found) {
+    const CK_RV rv = moduleList.C_FindObjects(session, objects, maxCount, found);
+    if (++findCalls == 1) {
+        *found = maxCount + 1;
+    }
+    return rv;
+}
+
+// A size query may answer with an upper bound: the values are then the length the second call
+// reports, so labels carry no padding and the parameter set is still recognised. A value
+// longer than its buffer is a broken answer.
+TEST_F(KeyListTest, AttributeValuesTakeTheSecondAnswersLength) {
+    Token& token = startLoggedIn();
+    const KeyList<PrivateKey> expected = token.getPrivateKeys();
+    ListOverride lists(*moduleBinding());
+    moduleList = lists.original();
+    lists.standard.C_GetAttributeValue = &bendLengths;
+    overstateQuery = true;
+    attributeSlack = 3;
+    const KeyList<PrivateKey> keys = token.getPrivateKeys();
+    ASSERT_EQ(keys.size(), expected.size());
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        EXPECT_EQ(keys[i].getLabel(), expected[i].getLabel());
+        EXPECT_EQ(keys[i].getId(), expected[i].getId());
+        EXPECT_EQ(keys[i].getAlgorithm(), expected[i].getAlgorithm());
+    }
+    EXPECT_EQ(keys[1].getAlgorithm(), GOST_2012_256);
+
+    overstateQuery = false;
+    attributeSlack = 1;
+    try {
+        token.getPublicKeys();
+        FAIL() << "listed";
+    } catch (const ModuleAnswerException& e) {
+        EXPECT_STREQ(e.whatRu(), "Модуль токена вернул некорректный ответ");
+    }
+}
+
+// More handles than there was room for: the search is ended before the failure, so the next
+// key list works.
+TEST_F(KeyListTest, AnOverfullBatchEndsTheSearchBeforeFailing) {
+    Token& token = startLoggedIn();
+    {
+        ListOverride lists(*moduleBinding());
+        moduleList = lists.original();
+        lists.standard.C_FindObjects = &tooManyHandles;
+        findCalls = 0;
+        journal.clear();
+        try {
+            token.getSecretKeys();
+            FAIL() << "listed";
+        } catch (const ModuleAnswerException& e) {
+            EXPECT_STREQ(e.whatRu(), "Модуль токена вернул некорректный ответ");
+        }
+        EXPECT_THAT(journal.lines(), ElementsAreArray(searchLines(1)));
+    }
+    EXPECT_EQ(token.getSecretKeys().size(), 2u);
+}
+
 } // namespace

@@ -8,7 +8,6 @@
 #include "token/Pkcs11Module.h"
 
 #include <gmock/gmock.h>
-#include <stdexcept>
 
 using testing::ElementsAre;
 using testing::ElementsAreArray;
@@ -199,8 +198,8 @@ TEST_F(OperationsTest, ALongerSecondAnswerIsAModuleFault) {
     try {
         token.digest(kData, CKM_GOSTR3411);
         FAIL() << "digested";
-    } catch (const std::runtime_error& e) {
-        EXPECT_STREQ(e.what(), "C_Digest reported more output than it asked room for");
+    } catch (const ModuleAnswerException& e) {
+        EXPECT_STREQ(e.whatRu(), "Модуль токена вернул некорректный ответ");
     }
 }
 
