@@ -45,9 +45,9 @@ void requireNoParameter(const CK_MECHANISM& mechanism) {
 }
 
 // The curve of a signature key for a mechanism that signs digests of `size` bytes.
-const gost::Curve& curveFor(const KeyObject& key, ObjectClass wanted, CK_MECHANISM_TYPE type) {
+const gost::Curve& curveFor(const KeyObject& key, CK_MECHANISM_TYPE type) {
     const KeyType keyType = type == CKM_GOSTR3410 ? KeyType::Gostr3410 : KeyType::Gostr3410_512;
-    require(key.objectClass == wanted && key.keyType == keyType, CKR_KEY_TYPE_INCONSISTENT);
+    require(key.keyType == keyType, CKR_KEY_TYPE_INCONSISTENT);
     const gost::Curve* curve = gost::curveByOid(key.gostr3410Params);
     require(curve != nullptr, CKR_DOMAIN_PARAMS_INVALID);
     require(curve->size == signedDigestSize(type), CKR_KEY_TYPE_INCONSISTENT);
@@ -111,8 +111,8 @@ void Emulator::signInit(CK_SESSION_HANDLE handle, CK_MECHANISM_PTR mechanism, CK
     require(!session.sign.has_value(), CKR_OPERATION_ACTIVE);
     require(signedDigestSize(chosen.mechanism) != 0, CKR_MECHANISM_INVALID);
     requireNoParameter(chosen);
-    const KeyObject& signer = usableKey(session, key);
-    const gost::Curve& curve = curveFor(signer, ObjectClass::Private, chosen.mechanism);
+    const KeyObject& signer = usableKey(session, key, ObjectClass::Private);
+    const gost::Curve& curve = curveFor(signer, chosen.mechanism);
     SignOperation operation;
     operation.curve = &curve;
     operation.privateValue = SecretBytes(signer.value);
@@ -125,8 +125,10 @@ void Emulator::signInit(CK_SESSION_HANDLE handle, CK_MECHANISM_PTR mechanism, CK
 void Emulator::sign(CK_SESSION_HANDLE handle, CK_BYTE_PTR data, CK_ULONG length, CK_BYTE_PTR out,
                     CK_ULONG_PTR outLength, bool invisible) {
     Session& session = sessionOf(handle);
-    TokenState& token = tokenOf(session.slot);
+    const TokenState& token = tokenOf(session.slot);
     require(!invisible || token.hasScreen(), CKR_FUNCTION_NOT_SUPPORTED);
+    // The holder sees the digest on the screen model's display and may refuse.
+    const bool refused = !invisible && token.hasScreen() && token.refuseSignatures;
     require(!session.sign.has_value() || session.sign->invisible == invisible,
             CKR_OPERATION_NOT_INITIALIZED);
     runStep(session.sign, [&](SignOperation& operation) {
@@ -136,24 +138,20 @@ void Emulator::sign(CK_SESSION_HANDLE handle, CK_BYTE_PTR data, CK_ULONG length,
         if (!answerSize(name, out, outLength, 2 * operation.curve->size)) {
             return false;
         }
-        // The holder sees the digest on the screen model's display and may refuse.
-        require(invisible || !token.hasScreen() || !token.refuseSignatures, CKR_FUNCTION_REJECTED);
+        require(!refused, CKR_FUNCTION_REJECTED);
         const gost::Bytes signature =
             gost::sign(*operation.curve, operation.privateValue.view(), digest);
         if (operation.journal) {
-            // The record is on disk before the signature leaves the token.
+            // The record is on disk before the signature leaves the token; its counter follows
+            // the last one saved by any process.
             const JournalKind kind =
                 invisible ? JournalKind::InvisibleSignature : JournalKind::Signature;
-            token.journal.push_back({token.journalCounter + 1, kind, operation.keyId,
-                                     gost::Bytes(digest.begin(), digest.end())});
-            ++token.journalCounter;
-            try {
-                persist();
-            } catch (...) {
-                token.journal.pop_back();
-                --token.journalCounter;
-                throw;
-            }
+            update(session.slot, [&](TokenState& fresh) -> CK_RV {
+                ++fresh.journalCounter;
+                fresh.journal.push_back({fresh.journalCounter, kind, operation.keyId,
+                                         gost::Bytes(digest.begin(), digest.end())});
+                return CKR_OK;
+            });
         }
         std::ranges::copy(signature, out);
         return true;
@@ -167,8 +165,8 @@ void Emulator::verifyInit(CK_SESSION_HANDLE handle, CK_MECHANISM_PTR mechanism,
     require(!session.verify.has_value(), CKR_OPERATION_ACTIVE);
     require(signedDigestSize(chosen.mechanism) != 0, CKR_MECHANISM_INVALID);
     requireNoParameter(chosen);
-    const KeyObject& verifier = usableKey(session, key);
-    const gost::Curve& curve = curveFor(verifier, ObjectClass::Public, chosen.mechanism);
+    const KeyObject& verifier = usableKey(session, key, ObjectClass::Public);
+    const gost::Curve& curve = curveFor(verifier, chosen.mechanism);
     VerifyOperation& operation = session.verify.emplace();
     operation.curve = &curve;
     operation.publicValue = verifier.value;
@@ -197,9 +195,8 @@ void Emulator::cipherInit(bool encrypt, CK_SESSION_HANDLE handle, CK_MECHANISM_P
     require(chosen.mechanism == CKM_GOST28147, CKR_MECHANISM_INVALID);
     require(chosen.pParameter != nullptr && chosen.ulParameterLen == gost::kCipherIvSize,
             CKR_MECHANISM_PARAM_INVALID);
-    const KeyObject& secret = usableKey(session, key);
-    require(secret.objectClass == ObjectClass::Secret && secret.keyType == KeyType::Gost28147,
-            CKR_KEY_TYPE_INCONSISTENT);
+    const KeyObject& secret = usableKey(session, key, ObjectClass::Secret);
+    require(secret.keyType == KeyType::Gost28147, CKR_KEY_TYPE_INCONSISTENT);
     require(secret.value.size() == gost::kCipherKeySize, CKR_KEY_SIZE_RANGE);
     const auto* iv = static_cast<const unsigned char*>(chosen.pParameter);
     CipherOperation& operation = slot.emplace();
@@ -224,7 +221,7 @@ void Emulator::cipher(bool encrypt, CK_SESSION_HANDLE handle, CK_BYTE_PTR data, 
 }
 
 void Emulator::getJournal(CK_SLOT_ID slot, CK_BYTE_PTR out, CK_ULONG_PTR outLength) {
-    const TokenState& token = tokenOf(slot);
+    const TokenState& token = freshToken(slot);
     const Bytes bytes = encodeJournal(token.journal);
     if (answerSize("C_EX_GetJournal", out, outLength, bytes.size())) {
         std::ranges::copy(bytes, out);

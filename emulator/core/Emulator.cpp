@@ -129,21 +129,53 @@ bool Emulator::userLoggedIn(CK_SLOT_ID slot) {
     return loginOf(slot) == CKU_USER;
 }
 
-const KeyObject& Emulator::usableKey(const Session& session, CK_OBJECT_HANDLE handle) {
-    const TokenState& token = tokenOf(session.slot);
-    const KeyObject* key = objectByHandle(token, handle);
-    require(key != nullptr, CKR_KEY_HANDLE_INVALID);
-    require(!key->isPrivate || userLoggedIn(session.slot), CKR_USER_NOT_LOGGED_IN);
-    return *key;
-}
-
-void Emulator::persist() {
+const TokenState& Emulator::freshToken(CK_SLOT_ID slot) {
+    tokenOf(slot);
     try {
-        saveState(statePath_, state_);
+        adopt(loadState(statePath_));
     } catch (const StateFileError& error) {
         reportFailure(error.what());
         fail(CKR_DEVICE_ERROR);
     }
+    return tokenOf(slot);
+}
+
+void Emulator::update(CK_SLOT_ID slot, const std::function<CK_RV(TokenState&)>& change) {
+    tokenOf(slot);
+    CK_RV outcome = CKR_OK;
+    try {
+        const LockedStateFile file(statePath_);
+        adopt(file.load());
+        TokenState changed = tokenOf(slot);
+        outcome = change(changed);
+        if (changed != tokenOf(slot)) {
+            State next = state_;
+            next.slots[slot - 1] = std::move(changed);
+            file.save(next);
+            state_ = std::move(next);
+        }
+    } catch (const StateFileError& error) {
+        reportFailure(error.what());
+        fail(CKR_DEVICE_ERROR);
+    }
+    require(outcome == CKR_OK, outcome);
+}
+
+void Emulator::adopt(State fresh) {
+    if (fresh.slots.size() != state_.slots.size()) {
+        reportFailure("the state file describes other slots than at C_Initialize");
+        fail(CKR_DEVICE_ERROR);
+    }
+    state_ = std::move(fresh);
+}
+
+const KeyObject& Emulator::usableKey(const Session& session, CK_OBJECT_HANDLE handle,
+                                     ObjectClass permitted) {
+    const KeyObject* key = objectByHandle(freshToken(session.slot), handle);
+    require(key != nullptr, CKR_KEY_HANDLE_INVALID);
+    require(!key->isPrivate || userLoggedIn(session.slot), CKR_USER_NOT_LOGGED_IN);
+    require(key->objectClass == permitted, CKR_KEY_FUNCTION_NOT_PERMITTED);
+    return *key;
 }
 
 bool Emulator::answerSize(std::string_view function, CK_BYTE_PTR out, CK_ULONG_PTR outLength,
@@ -187,7 +219,12 @@ std::string_view pinText(CK_UTF8CHAR_PTR pin, CK_ULONG length) {
     return {reinterpret_cast<const char*>(pin), static_cast<std::size_t>(length)};
 }
 
-bool samePin(std::string_view expected, std::string_view given) {
+bool pinMatches(std::string_view expected, CK_UTF8CHAR_PTR pin, CK_ULONG length) {
+    require(pin != nullptr || length == 0, CKR_ARGUMENTS_BAD);
+    if (length > kLongestPin) {
+        return false;
+    }
+    const std::string_view given = pinText(pin, length);
     unsigned difference = expected.size() == given.size() ? 0U : 1U;
     for (std::size_t i = 0; i < given.size(); ++i) {
         const char wanted = expected.empty() ? '\0' : expected[i % expected.size()];

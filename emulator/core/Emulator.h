@@ -11,6 +11,7 @@
 #include "token/Cryptoki.h"
 
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -23,6 +24,9 @@ namespace emulator {
 // Lengths of the user PIN that C_SetPIN accepts.
 inline constexpr CK_ULONG kMinPinLength = 6;
 inline constexpr CK_ULONG kMaxPinLength = 32;
+// The longest PIN a token keeps (qrd-token sets up to this). A PIN given to C_Login, or as the old
+// PIN of C_SetPIN, that is longer is a wrong PIN, and none of its bytes are read.
+inline constexpr CK_ULONG kLongestPin = 64;
 
 class Emulator {
 public:
@@ -87,22 +91,37 @@ public:
 
 private:
     void requireInitialized() const;
+    // The slot's token as last read from the state file.
     TokenState& tokenOf(CK_SLOT_ID slot);
+    // The slot's token read again from the state file under its lock, with what other processes
+    // changed; CKR_DEVICE_ERROR when the file cannot be read.
+    const TokenState& freshToken(CK_SLOT_ID slot);
+    // One change of persistent state, under the state file's lock: reads the file again, lets
+    // `change` work on a copy of the slot's token and, when the copy differs, saves it and only
+    // then keeps it. `change` returns the call's code (a wrong PIN is counted, saved and then
+    // answered); what it throws leaves the file as it was. CKR_DEVICE_ERROR when the file cannot
+    // be read or written.
+    void update(CK_SLOT_ID slot, const std::function<CK_RV(TokenState&)>& change);
+    // Takes a state just read from the file as the current one; CKR_DEVICE_ERROR when it no
+    // longer has the slots that the sessions refer to.
+    void adopt(State fresh);
     Session& sessionOf(CK_SESSION_HANDLE handle);
     std::optional<CK_USER_TYPE>& loginOf(CK_SLOT_ID slot);
     bool userLoggedIn(CK_SLOT_ID slot);
-    // A key the session may use: CKR_KEY_HANDLE_INVALID, or CKR_USER_NOT_LOGGED_IN for a
-    // private key before login.
-    const KeyObject& usableKey(const Session& session, CK_OBJECT_HANDLE handle);
-    // Saves the state file; CKR_DEVICE_ERROR when that fails.
-    void persist();
+    // A key the session may use, read afresh, for what keys of class `permitted` do (sign:
+    // private keys, verify: public keys, encrypt and decrypt: secret keys):
+    // CKR_KEY_HANDLE_INVALID, CKR_USER_NOT_LOGGED_IN for a private key before login,
+    // CKR_KEY_FUNCTION_NOT_PERMITTED for a key of another class.
+    const KeyObject& usableKey(const Session& session, CK_OBJECT_HANDLE handle,
+                               ObjectClass permitted);
     // The size-query rules: with a null output, reports the length (as the faults may skew it)
     // and returns false; with a buffer too short, CKR_BUFFER_TOO_SMALL; otherwise sets the
     // length and returns true: the caller writes the output.
     bool answerSize(std::string_view function, CK_BYTE_PTR out, CK_ULONG_PTR outLength,
                     std::size_t needed);
-    // A user PIN check that counts down the retry counter and locks at zero.
-    void checkUserPin(TokenState& token, CK_UTF8CHAR_PTR pin, CK_ULONG length);
+    // A user PIN check that counts down the retry counter and locks at zero: CKR_OK,
+    // CKR_PIN_INCORRECT or CKR_PIN_LOCKED.
+    static CK_RV checkUserPin(TokenState& token, CK_UTF8CHAR_PTR pin, CK_ULONG length);
 
     bool initialized_ = false;
     std::string statePath_;
@@ -119,7 +138,9 @@ const KeyObject* objectByHandle(const TokenState& token, CK_OBJECT_HANDLE handle
 // The text of a PIN argument; CKR_ARGUMENTS_BAD for a null pointer with a length.
 std::string_view pinText(CK_UTF8CHAR_PTR pin, CK_ULONG length);
 
-// Compares without leaking, through timing, where the first difference lies.
-bool samePin(std::string_view expected, std::string_view given);
+// Whether a PIN argument equals the expected PIN: CKR_ARGUMENTS_BAD for a null pointer with a
+// length; false without reading for a length above kLongestPin. Compares without leaking,
+// through timing, where the first difference lies.
+bool pinMatches(std::string_view expected, CK_UTF8CHAR_PTR pin, CK_ULONG length);
 
 } // namespace emulator

@@ -9,11 +9,11 @@ namespace emulator {
 CK_RV Emulator::getAttributeValue(CK_SESSION_HANDLE handle, CK_OBJECT_HANDLE object,
                                   CK_ATTRIBUTE_PTR request, CK_ULONG count) {
     const Session& session = sessionOf(handle);
-    const TokenState& token = tokenOf(session.slot);
     require(request != nullptr || count == 0, CKR_ARGUMENTS_BAD);
-    const KeyObject* key = objectByHandle(token, object);
-    require(key != nullptr, CKR_OBJECT_HANDLE_INVALID);
-    require(!key->isPrivate || userLoggedIn(session.slot), CKR_USER_NOT_LOGGED_IN);
+    const KeyObject* key = objectByHandle(freshToken(session.slot), object);
+    // Before login a private object is answered as one that does not exist.
+    require(key != nullptr && (!key->isPrivate || userLoggedIn(session.slot)),
+            CKR_OBJECT_HANDLE_INVALID);
     return readAttributes(attributesOf(*key), request, count);
 }
 
@@ -21,7 +21,7 @@ void Emulator::findObjectsInit(CK_SESSION_HANDLE handle, CK_ATTRIBUTE_PTR patter
     Session& session = sessionOf(handle);
     require(pattern != nullptr || count == 0, CKR_ARGUMENTS_BAD);
     require(!session.find.has_value(), CKR_OPERATION_ACTIVE);
-    const TokenState& token = tokenOf(session.slot);
+    const TokenState& token = freshToken(session.slot);
     const bool user = userLoggedIn(session.slot);
     FindOperation search;
     for (const KeyObject& key : token.objects) {

@@ -2,6 +2,7 @@
 #include "emulator/core/Emulator.h"
 
 #include <algorithm>
+#include <utf8.h>
 
 namespace emulator {
 
@@ -52,23 +53,22 @@ void Emulator::getSessionInfo(CK_SESSION_HANDLE handle, CK_SESSION_INFO_PTR info
     }
 }
 
-void Emulator::checkUserPin(TokenState& token, CK_UTF8CHAR_PTR pin, CK_ULONG length) {
-    require(token.userPinRetriesLeft > 0, CKR_PIN_LOCKED);
-    if (!samePin(token.userPin, pinText(pin, length))) {
+CK_RV Emulator::checkUserPin(TokenState& token, CK_UTF8CHAR_PTR pin, CK_ULONG length) {
+    if (token.userPinRetriesLeft <= 0) {
+        return CKR_PIN_LOCKED;
+    }
+    if (!pinMatches(token.userPin, pin, length)) {
         --token.userPinRetriesLeft;
-        persist();
-        fail(CKR_PIN_INCORRECT);
+        return CKR_PIN_INCORRECT;
     }
-    if (token.userPinRetriesLeft != token.userPinMaxRetries) {
-        token.userPinRetriesLeft = token.userPinMaxRetries;
-        persist();
-    }
+    token.userPinRetriesLeft = token.userPinMaxRetries;
+    return CKR_OK;
 }
 
 void Emulator::login(CK_SESSION_HANDLE handle, CK_USER_TYPE user, CK_UTF8CHAR_PTR pin,
                      CK_ULONG pinLength) {
     const Session& session = sessionOf(handle);
-    TokenState& token = tokenOf(session.slot);
+    tokenOf(session.slot);
     require(user == CKU_USER || user == CKU_SO, CKR_USER_TYPE_INVALID);
     auto& current = loginOf(session.slot);
     require(current != user, CKR_USER_ALREADY_LOGGED_IN);
@@ -80,9 +80,10 @@ void Emulator::login(CK_SESSION_HANDLE handle, CK_USER_TYPE user, CK_UTF8CHAR_PT
                                                entry.second.readWrite();
                                     }),
                 CKR_SESSION_READ_ONLY_EXISTS);
-        require(samePin(token.soPin, pinText(pin, pinLength)), CKR_PIN_INCORRECT);
+        require(pinMatches(freshToken(session.slot).soPin, pin, pinLength), CKR_PIN_INCORRECT);
     } else {
-        checkUserPin(token, pin, pinLength);
+        update(session.slot,
+               [&](TokenState& token) { return checkUserPin(token, pin, pinLength); });
     }
     current = user;
 }
@@ -106,32 +107,43 @@ void Emulator::logout(CK_SESSION_HANDLE handle) {
 void Emulator::setPin(CK_SESSION_HANDLE handle, CK_UTF8CHAR_PTR oldPin, CK_ULONG oldLength,
                       CK_UTF8CHAR_PTR newPin, CK_ULONG newLength) {
     const Session& session = sessionOf(handle);
-    TokenState& token = tokenOf(session.slot);
+    tokenOf(session.slot);
     require(session.readWrite(), CKR_SESSION_READ_ONLY);
     const std::string_view replacement = pinText(newPin, newLength);
     require(newLength >= kMinPinLength && newLength <= kMaxPinLength, CKR_PIN_LEN_RANGE);
-    if (loginOf(session.slot) == CKU_SO) {
-        require(samePin(token.soPin, pinText(oldPin, oldLength)), CKR_PIN_INCORRECT);
-        token.soPin.assign(replacement);
-    } else {
-        checkUserPin(token, oldPin, oldLength);
-        token.userPin.assign(replacement);
-    }
-    persist();
+    // The state file is JSON text, which holds UTF-8 only; the old PIN is not checked (and the
+    // retry counter not touched) for a PIN that could not be kept.
+    require(utf8::is_valid(replacement.begin(), replacement.end()), CKR_PIN_INVALID);
+    const bool officer = loginOf(session.slot) == CKU_SO;
+    update(session.slot, [&](TokenState& token) -> CK_RV {
+        if (officer) {
+            if (!pinMatches(token.soPin, oldPin, oldLength)) {
+                return CKR_PIN_INCORRECT;
+            }
+            token.soPin.assign(replacement);
+            return CKR_OK;
+        }
+        const CK_RV checked = checkUserPin(token, oldPin, oldLength);
+        if (checked == CKR_OK) {
+            token.userPin.assign(replacement);
+        }
+        return checked;
+    });
 }
 
 void Emulator::setLocalPin(CK_SLOT_ID slot, CK_UTF8CHAR_PTR oldPin, CK_ULONG oldLength,
                            CK_UTF8CHAR_PTR newPin, CK_ULONG newLength, CK_ULONG pinId) {
-    TokenState& token = tokenOf(slot);
-    require(token.hasScreen(), CKR_FUNCTION_NOT_SUPPORTED);
+    require(tokenOf(slot).hasScreen(), CKR_FUNCTION_NOT_SUPPORTED);
     require(pinId == LOCAL_PIN_ID, CKR_ARGUMENTS_BAD);
     // The PINs are entered on the token's screen, never passed through the host.
     require(pinText(oldPin, oldLength).empty() && pinText(newPin, newLength).empty(),
             CKR_ARGUMENTS_BAD);
-    // What the holder types on the screen comes from the state file; none means cancelled.
-    require(token.nextPin2.has_value() && !token.nextPin2->empty(), CKR_FUNCTION_CANCELED);
-    token.pin2 = token.nextPin2;
-    persist();
+    update(slot, [&](TokenState& token) -> CK_RV {
+        // What the holder types on the screen comes from the state file; none means cancelled.
+        require(token.nextPin2.has_value() && !token.nextPin2->empty(), CKR_FUNCTION_CANCELED);
+        token.pin2 = token.nextPin2;
+        return CKR_OK;
+    });
 }
 
 } // namespace emulator

@@ -12,7 +12,10 @@ namespace {
 // PKCS#11 text fields are blank-padded and not terminated; longer text is cut.
 void pad(unsigned char* field, std::size_t size, const void* text, std::size_t length) {
     std::memset(field, ' ', size);
-    std::memcpy(field, text, std::min(size, length));
+    // An empty text may have no storage at all (a null data()), which memcpy must not be given.
+    if (length > 0) {
+        std::memcpy(field, text, std::min(size, length));
+    }
 }
 
 void pad(unsigned char* field, std::size_t size, std::string_view text) {
@@ -78,8 +81,9 @@ void Emulator::getSlotInfo(CK_SLOT_ID slot, CK_SLOT_INFO_PTR info) {
 }
 
 void Emulator::getTokenInfo(CK_SLOT_ID slot, CK_TOKEN_INFO_PTR info) {
-    const TokenState& token = tokenOf(slot);
+    tokenOf(slot);
     require(info != nullptr, CKR_ARGUMENTS_BAD);
+    const TokenState& token = freshToken(slot);
     *info = CK_TOKEN_INFO{};
     pad(info->label, sizeof info->label, token.label.data(), token.label.size());
     pad(info->manufacturerID, token.manufacturer);
@@ -144,8 +148,9 @@ void Emulator::getMechanismInfo(CK_SLOT_ID slot, CK_MECHANISM_TYPE type,
 }
 
 void Emulator::getTokenInfoExtended(CK_SLOT_ID slot, TokenInfoExtended* info) {
-    const TokenState& token = tokenOf(slot);
+    tokenOf(slot);
     require(info != nullptr, CKR_ARGUMENTS_BAD);
+    const TokenState& token = freshToken(slot);
     std::ranges::fill(info->reserved1, 0);
     std::ranges::fill(info->reserved2, 0);
     info->flags = token.checksumInvalid ? CHECKSUM_INVALID_FLAG : 0;

@@ -1,13 +1,7 @@
 #include "emulator/core/StateFile.h"
 
-#include "emulator/core/platform/Environment.h"
-#include "support/TextConversion.h"
-#include "support/platform/NativeFile.h"
-
 #include <algorithm>
-#include <filesystem>
 #include <limits>
-#include <system_error>
 #include <utf8.h>
 
 namespace emulator {
@@ -320,11 +314,6 @@ json tokenToJson(const TokenState& token) {
     return object;
 }
 
-std::filesystem::path nativePath(const std::string& utf8) {
-    return std::filesystem::path(
-        std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
-}
-
 } // namespace
 
 const KeyObject* TokenState::findObject(std::uint32_t handle) const {
@@ -372,59 +361,6 @@ State fromJson(const nlohmann::json& document) {
         state.faults = *faults;
     }
     return state;
-}
-
-State loadState(const std::string& path) {
-    Bytes contents;
-    try {
-        contents = ::platform::readNativeFile(utf8ToWide(path));
-    } catch (const std::exception& error) {
-        throw StateFileError("cannot read the state file " + path + ": " + error.what());
-    }
-    json document = json::parse(contents.begin(), contents.end(), nullptr, false);
-    if (document.is_discarded()) {
-        throw StateFileError("the state file " + path + " is not valid JSON");
-    }
-    try {
-        return fromJson(document);
-    } catch (const StateFileError& error) {
-        throw StateFileError(path + ": " + error.what());
-    }
-}
-
-bool stateFileExists(const std::string& path) {
-    std::error_code error;
-    return std::filesystem::exists(nativePath(path), error);
-}
-
-void saveState(const std::string& path, const State& state) {
-    try {
-        const std::string text = toJson(state).dump(2) + "\n";
-        const std::filesystem::path folder = nativePath(path).parent_path();
-        if (!folder.empty()) {
-            std::filesystem::create_directories(folder);
-        }
-        ::platform::replaceNativeFile(
-            utf8ToWide(path), reinterpret_cast<const unsigned char*>(text.data()), text.size());
-    } catch (const StateFileError&) {
-        throw;
-    } catch (const std::exception& error) {
-        throw StateFileError("cannot write the state file " + path + ": " + error.what());
-    }
-}
-
-StatePath stateFilePath() {
-    if (auto named = platform::environmentVariable("QRD_EMULATOR_STATE");
-        named && !named->empty()) {
-        return {*named, false};
-    }
-    const std::string folder = platform::userDataFolder();
-    if (folder.empty()) {
-        throw StateFileError("no per-user data folder is known for the default state file");
-    }
-    const std::filesystem::path file = nativePath(folder) / "qrd-emulator" / "state.json";
-    const std::u8string utf8 = file.u8string();
-    return {std::string(utf8.begin(), utf8.end()), true};
 }
 
 std::string toHex(const Bytes& bytes) {

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <stdexcept>
@@ -39,6 +41,8 @@ struct KeyObject {
     std::optional<unsigned char> vendorPin;
     std::optional<unsigned char> vendorVisual;
     std::optional<unsigned char> vendorJournal;
+
+    bool operator==(const KeyObject&) const = default;
 };
 
 enum class JournalKind : unsigned char { Signature = 1, InvisibleSignature = 2 };
@@ -48,6 +52,8 @@ struct JournalRecord {
     JournalKind kind = JournalKind::Signature;
     Bytes keyId;
     Bytes digest;
+
+    bool operator==(const JournalRecord&) const = default;
 };
 
 struct TokenState {
@@ -70,6 +76,7 @@ struct TokenState {
     std::vector<JournalRecord> journal;
     std::vector<KeyObject> objects;
 
+    bool operator==(const TokenState&) const = default;
     bool hasScreen() const { return model == "Veltora Lumora 2"; }
     const KeyObject* findObject(std::uint32_t handle) const;
     // A handle one above the largest in use.
@@ -85,16 +92,48 @@ struct State {
 nlohmann::json toJson(const State& state);
 State fromJson(const nlohmann::json& document);
 
-// Reads and parses a state file (UTF-8 path). Throws StateFileError.
+namespace platform {
+class FileLock;
+}
+
+// Every process that reads or changes a state file (the module in any program, qrd-token) does
+// so under an exclusive lock, on a file beside it named as the state file with ".lock" added;
+// it is replaced through a temporary file with ".tmp" added. Paths are UTF-8.
+
+// Reads and parses a state file under its lock. Throws StateFileError; a missing file is one
+// (and then nothing is created beside it).
 State loadState(const std::string& path);
 
-// Whether a file of that name exists (UTF-8 path).
+// Whether a file of that name exists.
 bool stateFileExists(const std::string& path);
 
-// Writes the state to a temporary file beside the target, flushes it and moves it over the
-// target, so that a reader sees the old or the new file, never a mixture. Creates the folder
-// when it is missing. Throws StateFileError; the old file is then untouched.
+// Writes the state under the file's lock, creating the folder when it is missing; see
+// LockedStateFile::save.
 void saveState(const std::string& path, const State& state);
+
+// The state file held under its lock from construction (which waits while another process holds
+// it) to destruction: a read-change-write inside one of these loses no change made meanwhile by
+// another process. Throws StateFileError.
+class LockedStateFile {
+public:
+    explicit LockedStateFile(std::string path);
+    ~LockedStateFile();
+    LockedStateFile(const LockedStateFile&) = delete;
+    LockedStateFile& operator=(const LockedStateFile&) = delete;
+
+    State load() const;
+    // Writes the state to the temporary file, flushes it and moves it over the state file, so
+    // that a reader sees the old or the new file, never a mixture; the file is readable by its
+    // owner only. On failure the old file is untouched.
+    void save(const State& state) const;
+
+private:
+    std::string path_;
+    std::unique_ptr<platform::FileLock> lock_;
+};
+
+// Loads the state under the lock, lets `change` edit it and saves it. The file must exist.
+void updateState(const std::string& path, const std::function<void(State&)>& change);
 
 // One slot with the demo token: the model without a screen, user PIN 12345678, SO PIN
 // 87654321, firmware 1.2, a key pair of each signature kind with varied flags and two secret

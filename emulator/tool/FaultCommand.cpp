@@ -62,20 +62,23 @@ void runFault(const Options& options, std::ostream& out) {
         throw UsageError("give exactly one of --function (add a fault), --list or --clear");
     }
     const std::string path = statePathOf(options);
-    emulator::State state = emulator::loadState(path);
     if (list) {
-        for (const auto& fault : state.faults) {
+        for (const auto& fault : emulator::loadState(path).faults) {
             out << fault.dump() << "\n";
         }
         return;
     }
-    if (clear) {
-        state.faults = nlohmann::json::array();
-    } else {
-        state.faults.push_back(faultOf(options));
-    }
-    emulator::saveState(path, state);
-    out << "The state file has " << state.faults.size() << " fault(s)\n";
+    const nlohmann::json added = clear ? nlohmann::json() : faultOf(options);
+    std::size_t count = 0;
+    emulator::updateState(path, [&](emulator::State& state) {
+        if (clear) {
+            state.faults = nlohmann::json::array();
+        } else {
+            state.faults.push_back(added);
+        }
+        count = state.faults.size();
+    });
+    out << "The state file has " << count << " fault(s)\n";
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "support/Wipe.h"
 
 #include <random>
+#include <sstream>
 
 namespace tool {
 
@@ -34,31 +35,10 @@ emulator::Bytes minimalBigEndian(std::uint32_t number) {
     return bytes;
 }
 
-void runGenkey(const Options& options, std::ostream& out) {
-    const KindInfo& kind = kindByName(options.required("kind"));
-    const emulator::Bytes params =
-        paramSetOid(kind.kind, options.value("paramset").value_or(kind.defaultParamSet));
-    emulator::KeyObject key;
-    key.keyType = kind.keyType;
-    key.isPrivate = true;
-    key.vendorPin = vendorFlag(options, "pin");
-    key.vendorVisual = vendorFlag(options, "visual");
-    key.vendorJournal = vendorFlag(options, "journal");
-    std::optional<emulator::Bytes> id;
-    if (const auto text = options.value("id")) {
-        id = hexArgument(*text, "--id");
-    }
-    const std::string label = options.value("label").value_or(
-        kind.kind == KeyKind::Gost28147 ? "GOST 28147-89"
-                                        : "GOST R 34.10-" + std::string(kind.name));
-    if (label.size() > 255) {
-        throw UsageError("--label must be at most 255 bytes long");
-    }
-    key.label.assign(label.begin(), label.end());
-
-    const std::string path = statePathOf(options);
-    emulator::State state = emulator::loadState(path);
-    emulator::TokenState& token = tokenOf(state, options);
+// Gives the token the key that `key` describes (a secret key, or a key pair) and says so.
+void addKey(emulator::TokenState& token, emulator::KeyObject key,
+            const std::optional<emulator::Bytes>& id, const KindInfo& kind,
+            const emulator::Bytes& params, std::ostream& out) {
     key.handle = token.nextHandle();
     key.id = id.value_or(minimalBigEndian(key.handle));
 
@@ -68,7 +48,6 @@ void runGenkey(const Options& options, std::ostream& out) {
         key.value = randomSecretKey();
         token.objects.push_back(key);
         secureWipe(key.value.data(), key.value.size());
-        emulator::saveState(path, state);
         out << "Secret key: handle " << key.handle << ", id " << emulator::toHex(key.id) << ", "
             << paramSetDisplayName(params) << "\n";
         return;
@@ -98,9 +77,38 @@ void runGenkey(const Options& options, std::ostream& out) {
     publicKey.vendorPin.reset();
     publicKey.vendorVisual.reset();
     token.objects.push_back(publicKey);
-    emulator::saveState(path, state);
     out << "Private key: handle " << key.handle << ", public key: handle " << publicKey.handle
         << ", id " << emulator::toHex(key.id) << ", " << paramSetDisplayName(params) << "\n";
+}
+
+void runGenkey(const Options& options, std::ostream& out) {
+    const KindInfo& kind = kindByName(options.required("kind"));
+    const emulator::Bytes params =
+        paramSetOid(kind.kind, options.value("paramset").value_or(kind.defaultParamSet));
+    emulator::KeyObject key;
+    key.keyType = kind.keyType;
+    key.isPrivate = true;
+    key.vendorPin = vendorFlag(options, "pin");
+    key.vendorVisual = vendorFlag(options, "visual");
+    key.vendorJournal = vendorFlag(options, "journal");
+    std::optional<emulator::Bytes> id;
+    if (const auto text = options.value("id")) {
+        id = hexArgument(*text, "--id");
+    }
+    const std::string label = options.value("label").value_or(
+        kind.kind == KeyKind::Gost28147 ? "GOST 28147-89"
+                                        : "GOST R 34.10-" + std::string(kind.name));
+    if (label.size() > 255) {
+        throw UsageError("--label must be at most 255 bytes long");
+    }
+    key.label.assign(label.begin(), label.end());
+
+    // Under the state file's lock: a module in use meanwhile loses none of its changes.
+    std::ostringstream report;
+    emulator::updateState(statePathOf(options), [&](emulator::State& state) {
+        addKey(tokenOf(state, options), key, id, kind, params, report);
+    });
+    out << report.str();
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
+#include <utf8.h>
 
 namespace tool {
 
@@ -17,6 +18,10 @@ std::string checkedText(const Options& options, const char* name, std::string fa
     if (text.size() < minimum || text.size() > maximum) {
         throw UsageError("--" + std::string(name) + " must be " + std::to_string(minimum) + " to " +
                          std::to_string(maximum) + " bytes long");
+    }
+    // The state file is JSON text, which holds UTF-8 only; the value is not repeated (a PIN).
+    if (!utf8::is_valid(text.begin(), text.end())) {
+        throw UsageError("--" + std::string(name) + " must be UTF-8 text");
     }
     return text;
 }

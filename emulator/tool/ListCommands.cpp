@@ -89,14 +89,14 @@ void runList(const Options& options, std::ostream& out) {
 
 void runJournal(const Options& options, std::ostream& out) {
     const std::string path = statePathOf(options);
-    emulator::State state = emulator::loadState(path);
-    emulator::TokenState& token = tokenOf(state, options);
     if (options.has("clear")) {
-        token.journal.clear();
-        emulator::saveState(path, state);
+        emulator::updateState(
+            path, [&](emulator::State& state) { tokenOf(state, options).journal.clear(); });
         out << "Journal cleared\n";
         return;
     }
+    emulator::State state = emulator::loadState(path);
+    const emulator::TokenState& token = tokenOf(state, options);
     for (const emulator::JournalRecord& record : token.journal) {
         out << record.counter << " "
             << (record.kind == emulator::JournalKind::InvisibleSignature ? "invisible" : "visible")

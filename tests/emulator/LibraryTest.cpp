@@ -157,13 +157,15 @@ TEST_F(LibraryTest, TokenInfoCarriesTheStateInBlankPaddedFields) {
     EXPECT_NE(info.flags & CKF_LOGIN_REQUIRED, 0U);
 }
 
-TEST_F(LibraryTest, ScreenModelFillsTheWholeModelField) {
+TEST_F(LibraryTest, ScreenModelFillsTheWholeModelFieldAndAnEmptyLabelIsBlank) {
     emulator::TokenState token = standardToken();
     token.model = "Veltora Lumora 2";
+    token.label.clear();
     start(token);
     CK_TOKEN_INFO info{};
     ASSERT_EQ(p11_->C_GetTokenInfo(1, &info), CKR_OK);
     EXPECT_EQ(field(info.model, 16), "Veltora Lumora 2");
+    EXPECT_EQ(field(info.label, 32), std::string(32, ' '));
 }
 
 TEST_F(LibraryTest, ExtendedInfoGivesSizeFlagsAndChecksum) {

@@ -94,8 +94,9 @@ TEST_F(ObjectTest, AttributeFailuresFollowPkcs11) {
     const CK_SESSION_HANDLE session = openSession();
     CK_BYTE buffer[200];
 
+    // Before login a private object is answered as one that does not exist.
     CK_ATTRIBUTE label{CKA_LABEL, buffer, sizeof buffer};
-    EXPECT_EQ(p11_->C_GetAttributeValue(session, 1, &label, 1), CKR_USER_NOT_LOGGED_IN);
+    EXPECT_EQ(p11_->C_GetAttributeValue(session, 1, &label, 1), CKR_OBJECT_HANDLE_INVALID);
     ASSERT_EQ(login(session, "12345678"), CKR_OK);
 
     CK_ATTRIBUTE small{CKA_LABEL, buffer, 3};

@@ -136,9 +136,11 @@ TEST_F(OperationTest, KeysOfTheWrongKindAndLengthsAreRefused) {
     ASSERT_EQ(login(session, "12345678"), CKR_OK);
     EXPECT_EQ(sign(session, CKM_GOSTR3410, 5, Bytes(32), signature), CKR_KEY_TYPE_INCONSISTENT);
     EXPECT_EQ(sign(session, CKM_GOSTR3410_512, 1, Bytes(64), signature), CKR_KEY_TYPE_INCONSISTENT);
-    EXPECT_EQ(sign(session, CKM_GOSTR3410, 2, Bytes(32), signature), CKR_KEY_TYPE_INCONSISTENT);
+    EXPECT_EQ(sign(session, CKM_GOSTR3410, 2, Bytes(32), signature),
+              CKR_KEY_FUNCTION_NOT_PERMITTED);
     EXPECT_EQ(sign(session, CKM_GOSTR3410, 42, Bytes(32), signature), CKR_KEY_HANDLE_INVALID);
-    EXPECT_EQ(verify(session, CKM_GOSTR3410, 1, Bytes(32), Bytes(64)), CKR_KEY_TYPE_INCONSISTENT);
+    EXPECT_EQ(verify(session, CKM_GOSTR3410, 1, Bytes(32), Bytes(64)),
+              CKR_KEY_FUNCTION_NOT_PERMITTED);
     EXPECT_EQ(sign(session, CKM_GOSTR3410, 1, Bytes(64), signature), CKR_DATA_LEN_RANGE);
     // The failed C_Sign ended the operation.
     CK_BYTE digest[32] = {};
@@ -187,7 +189,7 @@ TEST_F(OperationTest, EncryptionEqualsTheKnownAnswerAndDecryptsBack) {
     EXPECT_EQ(p11_->C_EncryptInit(session, &noIv, 7), CKR_MECHANISM_PARAM_INVALID);
     CK_MECHANISM withIv{CKM_GOST28147, const_cast<unsigned char*>(iv.data()),
                         static_cast<CK_ULONG>(iv.size())};
-    EXPECT_EQ(p11_->C_EncryptInit(session, &withIv, 1), CKR_KEY_TYPE_INCONSISTENT);
+    EXPECT_EQ(p11_->C_EncryptInit(session, &withIv, 1), CKR_KEY_FUNCTION_NOT_PERMITTED);
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 // Sessions, login, the retry counter and PIN changes.
 #include "tests/emulator/Harness.h"
 
+#include <filesystem>
+
 namespace {
 
 using SessionTest = ModuleTest;
@@ -113,6 +115,78 @@ TEST_F(SessionTest, SetPinChecksTheOldPinAndTheLength) {
     ASSERT_EQ(p11_->C_Logout(session), CKR_OK);
     EXPECT_EQ(login(session, "12345678"), CKR_PIN_INCORRECT);
     EXPECT_EQ(login(session, "24681357"), CKR_OK);
+}
+
+TEST_F(SessionTest, ChangesMadeMeanwhileByAnotherProcessAreSeenAndKept) {
+    startStandard();
+    const CK_SESSION_HANDLE session = openSession();
+    // Another program (qrd-token, a second module) changes the PIN and adds a key.
+    emulator::updateState(statePath_, [](emulator::State& state) {
+        emulator::TokenState& token = *state.slots[0];
+        token.userPin = "24681357";
+        token.userPinRetriesLeft = 3;
+        emulator::KeyObject key = token.objects[1];
+        key.handle = 40;
+        token.objects.push_back(key);
+    });
+    EXPECT_EQ(login(session, "12345678"), CKR_PIN_INCORRECT);
+    const emulator::State saved = savedState();
+    EXPECT_EQ(saved.slots[0]->userPin, "24681357");
+    EXPECT_EQ(saved.slots[0]->userPinRetriesLeft, 2);
+    EXPECT_EQ(saved.slots[0]->objects.size(), 9U);
+    EXPECT_EQ(find(session).back(), 40U);
+
+    // The other program locks the PIN.
+    emulator::updateState(statePath_,
+                          [](emulator::State& state) { state.slots[0]->userPinRetriesLeft = 0; });
+    CK_TOKEN_INFO info{};
+    ASSERT_EQ(p11_->C_GetTokenInfo(1, &info), CKR_OK);
+    EXPECT_NE(info.flags & CKF_USER_PIN_LOCKED, 0U);
+    EXPECT_EQ(login(session, "24681357"), CKR_PIN_LOCKED);
+}
+
+TEST_F(SessionTest, APinChangeThatCannotBeSavedChangesNothing) {
+    emulator::TokenState token = standardToken();
+    token.model = "Veltora Lumora 2";
+    token.pin2 = "1111";
+    token.nextPin2 = "2222";
+    start(token);
+    const CK_SESSION_HANDLE session = openSession();
+    ASSERT_EQ(login(session, "12345678"), CKR_OK);
+    // JSON holds UTF-8 only: refused before the (wrong) old PIN costs a try.
+    EXPECT_EQ(setPin(p11_, session, "00000000",
+                     "\xFF\xFE"
+                     "345678"),
+              CKR_PIN_INVALID);
+    EXPECT_EQ(savedState().slots[0]->userPinRetriesLeft, 10);
+
+    // A folder in the place of the temporary file makes every save fail.
+    auto blocker = stateFile_;
+    blocker += ".tmp";
+    std::filesystem::create_directory(blocker);
+    EXPECT_EQ(setPin(p11_, session, "12345678", "24681357"), CKR_DEVICE_ERROR);
+    EXPECT_EQ(ex_->C_EX_SetLocalPIN(1, nullptr, 0, nullptr, 0, LOCAL_PIN_ID), CKR_DEVICE_ERROR);
+    std::filesystem::remove(blocker);
+
+    ASSERT_EQ(p11_->C_Logout(session), CKR_OK);
+    EXPECT_EQ(login(session, "24681357"), CKR_PIN_INCORRECT);
+    EXPECT_EQ(login(session, "12345678"), CKR_OK);
+    EXPECT_EQ(savedState().slots[0]->pin2, "1111");
+}
+
+TEST_F(SessionTest, APinLongerThanAnyTheTokenKeepsIsWrongAndNotRead) {
+    startStandard();
+    const CK_SESSION_HANDLE session = openSession();
+    // On the heap, so that a read past its end is caught by the address sanitizer.
+    std::vector<CK_UTF8CHAR> pin = {'1', '2', '3', '4', '5', '6', '7', '8'};
+    const CK_ULONG huge = 1UL << 20;
+    EXPECT_EQ(p11_->C_Login(session, CKU_USER, pin.data(), huge), CKR_PIN_INCORRECT);
+    EXPECT_EQ(savedState().slots[0]->userPinRetriesLeft, 9);
+    ASSERT_EQ(p11_->C_Login(session, CKU_USER, pin.data(), pin.size()), CKR_OK);
+    std::vector<CK_UTF8CHAR> next = {'2', '4', '6', '8', '1', '3', '5', '7'};
+    EXPECT_EQ(p11_->C_SetPIN(session, pin.data(), huge, next.data(), next.size()),
+              CKR_PIN_INCORRECT);
+    EXPECT_EQ(savedState().slots[0]->userPin, "12345678");
 }
 
 } // namespace

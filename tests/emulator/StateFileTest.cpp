@@ -5,6 +5,14 @@
 #include "tests/emulator/Harness.h"
 
 #include <fstream>
+#include <set>
+
+#if !defined(_WIN32)
+#include <csignal>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -13,6 +21,15 @@ using emulator::StateFileError;
 
 State parse(const char* text) {
     return emulator::fromJson(nlohmann::json::parse(text));
+}
+
+std::set<std::string> namesIn(const std::filesystem::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const std::u8string name = entry.path().filename().u8string();
+        names.emplace(name.begin(), name.end());
+    }
+    return names;
 }
 
 TEST(StateFileTest, RoundTripKeepsEveryField) {
@@ -68,13 +85,57 @@ TEST(StateFileTest, SaveReplacesTheFileWholeAndCreatesItsFolder) {
     state.slots[0]->userPinRetriesLeft = 4;
     emulator::saveState(path, state);
     EXPECT_EQ(emulator::loadState(path).slots[0]->userPinRetriesLeft, 4);
-    // Nothing is left beside the file.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder / "sub"),
-                            std::filesystem::directory_iterator()),
-              1);
+    // Nothing is left beside the file but its lock.
+    EXPECT_EQ(namesIn(folder / "sub"), (std::set<std::string>{"state.json", "state.json.lock"}));
     std::filesystem::remove_all(folder);
     EXPECT_THROW(emulator::loadState(path), StateFileError);
 }
+
+#if !defined(_WIN32)
+// The file holds PINs and key values: it is readable by its owner only, and no copy of it stays
+// behind when a process is killed while saving.
+TEST(StateFileTest, FileIsOwnerOnlyAndNoCopyOutlivesAKilledSave) {
+    const auto folder = std::filesystem::temp_directory_path() / "qrd-state-file-kill-test";
+    std::filesystem::remove_all(folder);
+    const std::string path = (folder / "state.json").string();
+    const auto modeOf = [&] {
+        struct stat status {};
+        EXPECT_EQ(::stat(path.c_str(), &status), 0);
+        return status.st_mode & 0777;
+    };
+    const mode_t previous = ::umask(022);
+    State state = emulator::demoState();
+    emulator::saveState(path, state);
+    EXPECT_EQ(modeOf(), 0600U);
+    ::chmod(path.c_str(), 0644); // as older versions made it
+    emulator::saveState(path, state);
+    EXPECT_EQ(modeOf(), 0600U);
+    ::chmod(path.c_str(), 0400); // stricter: kept
+    emulator::saveState(path, state);
+    EXPECT_EQ(modeOf(), 0400U);
+    ::umask(previous);
+
+    for (int round = 0; round < 5; ++round) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            try {
+                for (;;) {
+                    emulator::saveState(path, state);
+                }
+            } catch (const StateFileError&) {
+                ::_exit(1);
+            }
+        }
+        ::usleep(static_cast<useconds_t>(20000 + 7000 * round));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        emulator::saveState(path, state);
+        EXPECT_EQ(namesIn(folder), (std::set<std::string>{"state.json", "state.json.lock"}));
+    }
+    std::filesystem::remove_all(folder);
+}
+#endif
 
 TEST(StateFileTest, DemoTokenHasEveryKindOfKey) {
     const emulator::TokenState token = *emulator::demoState().slots.at(0);
