@@ -1,8 +1,11 @@
 #include "support/TextConversion.h"
 #include "support/platform/NativeFile.h"
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -109,6 +112,33 @@ void dropCachedPages(const std::string& target) noexcept {
     }
 }
 
+// A new file in the folder under a short name of its own, readable by the owner only until
+// its mode is set. The name does not grow with the target's, so a target whose name is as
+// long as the file system allows can still be replaced.
+Descriptor createTemporary(int folder, std::string& name) {
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::uint64_t tag = static_cast<std::uint64_t>(::getpid()) << 32;
+        tag ^=
+            static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+        tag ^= counter++ * 0x9E3779B97F4A7C15ULL;
+        name = ".wst-";
+        for (int shift = 60; shift >= 0; shift -= 4) {
+            name += "0123456789abcdef"[(tag >> shift) & 0xF];
+        }
+        name += ".tmp";
+        const int fd =
+            ::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            return Descriptor(fd);
+        }
+        if (errno != EEXIST) {
+            throwErrno("openat");
+        }
+    }
+    throw std::system_error(EEXIST, std::generic_category(), "openat");
+}
+
 } // namespace
 
 Bytes readNativeFile(const std::u16string& path) {
@@ -153,12 +183,19 @@ Bytes readNativeFile(const std::u16string& path) {
 void replaceNativeFile(const std::u16string& path, const unsigned char* data, std::size_t size) {
     const std::string target = resolveTarget(wideToUtf8(path));
     const mode_t mode = modeForNewFile(target);
-    dropCachedPages(target);
-    std::string temporary = target + ".XXXXXX";
-    Descriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
-    if (fd.get() < 0) {
-        throwErrno("mkostemp");
+    const std::string::size_type slash = target.rfind('/');
+    const std::string folderPath = slash == std::string::npos ? "."
+                                   : slash == 0               ? "/"
+                                                              : target.substr(0, slash);
+    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    Descriptor folder(::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() < 0) {
+        throwErrno("open");
     }
+    dropCachedPages(target);
+    std::string temporary;
+    Descriptor fd = createTemporary(folder.get(), temporary);
+    bool renamed = false;
     try {
         if (::fchmod(fd.get(), mode) != 0) {
             throwErrno("fchmod");
@@ -168,11 +205,21 @@ void replaceNativeFile(const std::u16string& path, const unsigned char* data, st
             throwErrno("fsync");
         }
         fd.close();
-        if (::rename(temporary.c_str(), target.c_str()) != 0) {
+        if (::renameat(folder.get(), temporary.c_str(), folder.get(), name.c_str()) != 0) {
             throwErrno("rename");
         }
+        renamed = true;
+        // The new name lives in the folder: until the folder is on the disk, a power cut can
+        // bring back the old file. If that sync fails the new file is in place but may not
+        // last, and the caller hears of it. A file system that cannot sync a folder at all
+        // (EINVAL) keeps its names on the disk by other means.
+        if (::fsync(folder.get()) != 0 && errno != EINVAL) {
+            throwErrno("fsync");
+        }
     } catch (...) {
-        ::unlink(temporary.c_str());
+        if (!renamed) {
+            ::unlinkat(folder.get(), temporary.c_str(), 0);
+        }
         throw;
     }
 }

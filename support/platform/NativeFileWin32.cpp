@@ -58,18 +58,47 @@ std::size_t readSome(HANDLE file, unsigned char* data, std::size_t size) {
     return done;
 }
 
-// A name beside the target that no other file has yet; the file is created with it.
+// The path in its extended-length form ("\\?\C:\..." or "\\?\UNC\server\share\..."),
+// made absolute and normalised first, as that form is taken literally. The file functions take
+// it beyond MAX_PATH units, which a temporary name beside a target of up to MAX_PATH - 1 units
+// needs.
+std::u16string extendedLength(const std::u16string& path) {
+    std::u16string full(MAX_PATH, u'\0');
+    for (;;) {
+        const DWORD n = ::GetFullPathNameW(wide(path), static_cast<DWORD>(full.size()),
+                                           reinterpret_cast<wchar_t*>(full.data()), nullptr);
+        if (n == 0) {
+            throwLastError("GetFullPathNameW");
+        }
+        if (n < full.size()) {
+            full.resize(n);
+            break;
+        }
+        full.resize(n);
+    }
+    if (full.starts_with(u"\\\\?\\") || full.starts_with(u"\\\\.\\")) {
+        return full;
+    }
+    if (full.starts_with(u"\\\\")) {
+        return u"\\\\?\\UNC\\" + full.substr(2);
+    }
+    return u"\\\\?\\" + full;
+}
+
+// A new file in the target's folder under a short name of its own: its length does not depend
+// on the target's name, which may already be as long as a name can be.
 Handle createTemporary(const std::u16string& target, std::u16string& name) {
     static std::atomic<unsigned> counter{0};
+    const std::u16string folder = target.substr(0, target.rfind(u'\\') + 1);
     for (int attempt = 0; attempt < 100; ++attempt) {
         const unsigned long long tag =
             (static_cast<unsigned long long>(::GetCurrentProcessId()) << 32) ^ ::GetTickCount64() ^
-            (counter++ * 0x9E3779B9ULL);
-        std::u16string suffix = u".";
+            (counter++ * 0x9E3779B97F4A7C15ULL);
+        name = folder + u"~wst";
         for (int shift = 60; shift >= 0; shift -= 4) {
-            suffix += u"0123456789abcdef"[(tag >> shift) & 0xF];
+            name += u"0123456789abcdef"[(tag >> shift) & 0xF];
         }
-        name = target + suffix + u".tmp";
+        name += u".tmp";
         Handle file(::CreateFileW(wide(name), GENERIC_WRITE, kShareAll, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file.valid()) {
@@ -80,6 +109,52 @@ Handle createTemporary(const std::u16string& target, std::u16string& name) {
         }
     }
     throw std::system_error(ERROR_FILE_EXISTS, std::system_category(), "CreateFileW");
+}
+
+// Whether the target exists and can be replaced now. A folder, a file held open by a program
+// that forbids deleting it, or a file this user may not delete is refused before anything is
+// written: moving a file over it would fail, or (in some ReplaceFileW implementations) move it
+// aside instead.
+bool replaceableTargetExists(const std::u16string& target) {
+    Handle existing(::CreateFileW(wide(target), DELETE | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (existing.valid()) {
+        return true;
+    }
+    if (::GetLastError() == ERROR_FILE_NOT_FOUND) {
+        return false;
+    }
+    throwLastError("CreateFileW");
+}
+
+// Puts the temporary file in the target's place. ReplaceFileW gives it the replaced file's
+// attributes, security and creation time; a new target has none to keep. Returns false when
+// the replaced file is already gone and the temporary file could not take its name: the
+// temporary file then holds the only copy and must stay.
+bool moveIntoPlace(const std::u16string& temporary, const std::u16string& target, bool replace) {
+    if (replace) {
+        if (::ReplaceFileW(wide(target), wide(temporary), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                           nullptr, nullptr)) {
+            return true;
+        }
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT ||
+            error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+            // The replaced file was moved away but the new one did not take its name; finish
+            // the move by name.
+            return ::MoveFileExW(wide(temporary), wide(target),
+                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+        }
+        if (error != ERROR_FILE_NOT_FOUND) {
+            throw std::system_error(static_cast<int>(error), std::system_category(),
+                                    "ReplaceFileW");
+        }
+        // The target went away meanwhile: the file is new after all.
+    }
+    if (!::MoveFileExW(wide(temporary), wide(target), MOVEFILE_WRITE_THROUGH)) {
+        throwLastError("MoveFileExW");
+    }
+    return true;
 }
 
 } // namespace
@@ -121,8 +196,11 @@ Bytes readNativeFile(const std::u16string& path) {
 }
 
 void replaceNativeFile(const std::u16string& path, const unsigned char* data, std::size_t size) {
+    const std::u16string target = extendedLength(path);
+    const bool replace = replaceableTargetExists(target);
     std::u16string temporary;
-    Handle file = createTemporary(path, temporary);
+    Handle file = createTemporary(target, temporary);
+    bool keepTemporary = false;
     try {
         while (size > 0) {
             const DWORD want = size < kMaxTransfer ? static_cast<DWORD>(size) : kMaxTransfer;
@@ -140,13 +218,15 @@ void replaceNativeFile(const std::u16string& path, const unsigned char* data, st
             throwLastError("FlushFileBuffers");
         }
         file.close();
-        if (!::MoveFileExW(wide(temporary), wide(path),
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        if (!moveIntoPlace(temporary, target, replace)) {
+            keepTemporary = true;
             throwLastError("MoveFileExW");
         }
     } catch (...) {
         file.reset();
-        ::DeleteFileW(wide(temporary));
+        if (!keepTemporary) {
+            ::DeleteFileW(wide(temporary));
+        }
         throw;
     }
 }

@@ -78,5 +78,15 @@ TEST_F(FileIo, SymbolicLinkTargetKeepsTheLink) {
     EXPECT_EQ(contentsOf(real), (Bytes{2, 3}));
 }
 
+// A name of 250 bytes, near the file system's limit of 255: the temporary file beside it must
+// not need a longer one.
+TEST_F(FileIo, ANameNearTheLengthLimitIsWrittenAndReplaced) {
+    const fs::path file = dir_ / std::string(250, 'n');
+    writeFile(utf8(file), Bytes{1});
+    writeFile(utf8(file), Bytes{2, 3});
+    EXPECT_EQ(contentsOf(file), (Bytes{2, 3}));
+    EXPECT_EQ(entries(), 1u);
+}
+
 } // namespace
 } // namespace fileio_test

@@ -32,5 +32,27 @@ TEST_F(FileIo, FileOpenWithFullSharingCanBeRead) {
     ::CloseHandle(held);
 }
 
+// The file dialogs return paths of up to MAX_PATH - 1 units. Every one of them is written and
+// replaced, however long its last name: the temporary file beside it must fit as well. The
+// folder sits at the drive's root so that the names reach the 255-unit limit of a name.
+TEST_F(FileIo, EveryPathTheDialogsReturnIsWrittenAndReplaced) {
+    const fs::path folder = dir_.root_path() / dir_.filename();
+    fs::create_directory(folder);
+    struct RemoveAtEnd {
+        fs::path folder;
+        ~RemoveAtEnd() { fs::remove_all(folder); }
+    } removeAtEnd{folder};
+    for (const std::size_t length : {239u, 250u, 259u}) {
+        SCOPED_TRACE(length);
+        const std::wstring prefix = folder.wstring() + L"\\";
+        const fs::path file = prefix + std::wstring(length - prefix.size(), L'f');
+        ASSERT_EQ(file.wstring().size(), length);
+        writeFile(utf8(file), Bytes{1});
+        writeFile(utf8(file), Bytes{2, 3});
+        EXPECT_EQ(contentsOf(file), (Bytes{2, 3}));
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 3);
+}
+
 } // namespace
 } // namespace fileio_test
