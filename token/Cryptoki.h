@@ -97,4 +97,8 @@ static_assert(offsetof(TokenInfoExtended, checksum) == 152);
 static_assert(offsetof(ExtendedFunctionList, C_EX_SignInvisible) == 2 + 8 * 23);
 static_assert(offsetof(CK_FUNCTION_LIST, C_GetFunctionList) == 2 + 8 * 3);
 static_assert(offsetof(CK_FUNCTION_LIST, C_WaitForSlotEvent) == 2 + 8 * 67);
+static_assert(offsetof(CK_FUNCTION_LIST, C_Initialize) == 2);
+static_assert(offsetof(ExtendedFunctionList, C_EX_GetFunctionListExtended) == 2);
+static_assert(offsetof(CK_MECHANISM, pParameter) == 4);
+static_assert(offsetof(CK_ATTRIBUTE, pValue) == 4);
 #endif

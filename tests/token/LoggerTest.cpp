@@ -23,11 +23,17 @@ protected:
     }
 };
 
-TEST_F(LoggerTest, LinesBeforeAListIsAttachedAreDiscardedQuietly) {
+// A line written while no list is attached goes nowhere: not into a list attached before, nor
+// into one attached afterwards.
+TEST_F(LoggerTest, LinesWhileNoListIsAttachedAreDiscardedQuietly) {
     EXPECT_EQ(&getLogger(), &getLogger());
-    EXPECT_NO_THROW(getLogger().write("C_GetFunctionList -> CKR_OK"));
     auto list = attach();
-    EXPECT_TRUE(list->lines().empty());
+    getLogger().write("C_GetFunctionList -> CKR_OK");
+    getLogger().setListBox(nullptr);
+    EXPECT_NO_THROW(getLogger().write("C_Finalize -> CKR_OK"));
+    getLogger().setListBox(list);
+    EXPECT_THAT(list->lines(), ElementsAre("C_GetFunctionList -> CKR_OK"));
+    EXPECT_EQ(list->selection(), 0);
 }
 
 TEST_F(LoggerTest, LinesKeepTheirOrderAndTheNewestIsSelected) {

@@ -141,21 +141,6 @@ TEST_F(WrapperTest, EachWrapperCallsItsEntryWithItsArgumentsUnderItsName) {
     expectEntry<23>(&M::C_EX_SignInvisible, true, "C_EX_SignInvisible");
 }
 
-TEST_F(WrapperTest, TheModulesLayoutIsTheMakers) {
-#if defined(_WIN32)
-    EXPECT_EQ(sizeof(CK_ULONG), 4u);
-    EXPECT_EQ(sizeof(CK_FUNCTION_LIST), 546u);
-    EXPECT_EQ(sizeof(ExtendedFunctionList), 194u);
-    EXPECT_EQ(sizeof(TokenInfoExtended), 156u);
-    EXPECT_EQ(offsetof(CK_FUNCTION_LIST, C_Initialize), 2u);
-    EXPECT_EQ(offsetof(ExtendedFunctionList, C_EX_GetFunctionListExtended), 2u);
-    EXPECT_EQ(offsetof(CK_MECHANISM, pParameter), 4u);
-    EXPECT_EQ(offsetof(CK_ATTRIBUTE, pValue), 4u);
-#else
-    GTEST_SKIP() << "the maker's layout is the Windows one";
-#endif
-}
-
 TEST_F(WrapperTest, AFailingCallIsLoggedBeforeItsExceptionLeaves) {
     install<18, CK_FUNCTION_LIST, CK_SESSION_HANDLE, CK_USER_TYPE, CK_UTF8CHAR_PTR, CK_ULONG>(
         standard, offsetof(CK_FUNCTION_LIST, C_Initialize));
