@@ -1,0 +1,109 @@
+; The workstation's installer: for all users of the computer or for the current user only (no
+; administrator rights needed), Russian texts, a Start-menu shortcut, an uninstaller listed in
+; "Programs and Features", and a silent mode:
+;
+;   workstation-VERSION-setup.exe /S [/CurrentUser | /AllUsers] [/D=FOLDER]
+;
+; It installs the workstation and its guide only. The token's PKCS#11 module belongs to the
+; token maker's own installation: nothing of that name, its folder or PATH is touched here.
+;
+; Release.cmake defines VERSION (x.y.z), VERSION4 (x.y.z.0), OUTFILE and FILES, the generated
+; include with the INSTALL_FILES and UNINSTALL_FILES macros (one line per staged file).
+
+Unicode true
+Target amd64-unicode
+ManifestDPIAware true
+SetCompressor /SOLID lzma
+
+!define PRODUCT "АРМ пользователя Veltora QRD"
+!define PUBLISHER "Veltora"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\VeltoraQRDWorkstation"
+!define SHORTCUT "$SMPROGRAMS\${PRODUCT}.lnk"
+
+Name "${PRODUCT}"
+OutFile "${OUTFILE}"
+BrandingText "${PRODUCT} ${VERSION}"
+
+; Administrators choose between both modes; anyone else installs for themselves.
+!define MULTIUSER_EXECUTIONLEVEL Highest
+!define MULTIUSER_MUI
+!define MULTIUSER_INSTALLMODE_COMMANDLINE
+!define MULTIUSER_USE_PROGRAMFILES64
+!define MULTIUSER_INSTALLMODE_INSTDIR "Veltora QRD Workstation"
+; A new version goes where the previous one is, in the same mode; the uninstaller finds its
+; mode the same way.
+!define MULTIUSER_INSTALLMODE_DEFAULT_REGISTRY_KEY "${UNINSTALL_KEY}"
+!define MULTIUSER_INSTALLMODE_DEFAULT_REGISTRY_VALUENAME "InstallLocation"
+!define MULTIUSER_INSTALLMODE_INSTDIR_REGISTRY_KEY "${UNINSTALL_KEY}"
+!define MULTIUSER_INSTALLMODE_INSTDIR_REGISTRY_VALUENAME "InstallLocation"
+!define MULTIUSER_INIT_TEXT_ADMINREQUIRED "Для установки программы «${PRODUCT}» нужны права администратора."
+!define MULTIUSER_INIT_TEXT_POWERREQUIRED "Для установки программы «${PRODUCT}» нужны права администратора."
+!define MULTIUSER_INIT_TEXT_ALLUSERSNOTPOSSIBLE "У вашей учётной записи нет прав, чтобы установить программу «${PRODUCT}» для всех пользователей компьютера."
+
+!include MUI2.nsh
+!include MultiUser.nsh
+!include FileFunc.nsh
+!include LogicLib.nsh
+!include "${FILES}"
+
+VIProductVersion "${VERSION4}"
+VIFileVersion "${VERSION4}"
+VIAddVersionKey /LANG=1049 "ProductName" "${PRODUCT}"
+VIAddVersionKey /LANG=1049 "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=1049 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=1049 "FileDescription" "Установка программы «${PRODUCT}»"
+VIAddVersionKey /LANG=1049 "CompanyName" "${PUBLISHER}"
+VIAddVersionKey /LANG=1049 "LegalCopyright" "© ${PUBLISHER}"
+
+!define MUI_ABORTWARNING
+!insertmacro MULTIUSER_PAGE_INSTALLMODE
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "Russian"
+
+Function .onInit
+    ; MultiUser sets the mode's default folder; a folder given with /D wins over it.
+    StrCpy $0 $INSTDIR
+    !insertmacro MULTIUSER_INIT
+    ${If} $0 != ""
+        StrCpy $INSTDIR $0
+    ${EndIf}
+FunctionEnd
+
+Function un.onInit
+    !insertmacro MULTIUSER_UNINIT
+FunctionEnd
+
+Section
+    !insertmacro INSTALL_FILES
+    WriteUninstaller "$INSTDIR\uninstall.exe"
+    CreateShortCut "${SHORTCUT}" "$INSTDIR\workstation.exe"
+
+    ; SHCTX is HKLM for all users and HKCU for the current user, as MultiUser chose.
+    ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\workstation.exe"
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "UninstallString" \
+        '"$INSTDIR\uninstall.exe" /$MultiUser.InstallMode'
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "QuietUninstallString" \
+        '"$INSTDIR\uninstall.exe" /$MultiUser.InstallMode /S'
+    WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "EstimatedSize" $0
+    WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoModify" 1
+    WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoRepair" 1
+SectionEnd
+
+Section Uninstall
+    ; Only what the installer put there: files a user added to the folder stay, and so does
+    ; the folder with them.
+    Delete "${SHORTCUT}"
+    !insertmacro UNINSTALL_FILES
+    Delete "$INSTDIR\uninstall.exe"
+    RMDir "$INSTDIR"
+    DeleteRegKey SHCTX "${UNINSTALL_KEY}"
+SectionEnd
