@@ -1,0 +1,52 @@
+# shellcheck shell=bash
+# Shell functions that run the workstation driver; sourced by the end-to-end scenarios,
+# scripts/screenshots and ./run. They need WINE_RUN (the build tree's wine-run),
+# WORKSTATION_DRIVER and WORKSTATION_EXE, and an X display.
+
+# The Windows name of a host path: Wine sees the host's root as drive Z:.
+winpath() {
+    local path
+    path=$(realpath -m -- "$1")
+    printf 'Z:%s' "${path//\//\\}"
+}
+
+# drive_workstation DIR [DRIVER OPTION VALUE]...
+# Runs the driver inside a Wine virtual desktop of its own; the driver starts the workstation
+# with DIR as its working directory and writes DIR/report.txt. With SHOTS set to a folder, it
+# answers the driver's screenshot requests there: NAME.rect in, NAME.png and NAME.done out.
+# Bounded: the driver gives up after four minutes and this after four and a half.
+drive_workstation() {
+    local dir=$1
+    shift
+    local desktop options=()
+    desktop="e2e-$(basename "$dir")-$$"
+    rm -f "$dir/report.txt"
+    if [ -n "${SHOTS:-}" ]; then
+        mkdir -p "$SHOTS"
+        rm -f "$SHOTS"/*.rect "$SHOTS"/*.done
+        options=(--shots "$(winpath "$SHOTS")")
+    fi
+    LC_ALL=C.UTF-8 timeout -k 10 270 "$WINE_RUN" explorer "/desktop=$desktop,800x700" \
+        "$(winpath "$WORKSTATION_DRIVER")" --program "$(winpath "$WORKSTATION_EXE")" \
+        --directory "$(winpath "$dir")" --report "$(winpath "$dir/report.txt")" \
+        "${options[@]}" "$@" >"$dir/driver.log" 2>&1 &
+    local wine=$!
+    while kill -0 "$wine" 2>/dev/null; do
+        if [ -n "${SHOTS:-}" ]; then
+            local rect name left top width height
+            for rect in "$SHOTS"/*.rect; do
+                [ -f "$rect" ] || continue
+                name=${rect%.rect}
+                read -r left top width height <"$rect"
+                # Without a window manager the virtual desktop sits in the screen's corner.
+                import -window root -crop "${width}x${height}+${left}+${top}" +repage \
+                    "$name.png" || echo "drive_workstation: no screenshot $name.png" >&2
+                rm -f "$rect"
+                touch "$name.done"
+            done
+        fi
+        sleep 0.2
+    done
+    wait "$wine"
+    grep -qx 'done: yes' "$dir/report.txt" 2>/dev/null
+}
