@@ -8,7 +8,7 @@
 #   workstation-VERSION-portable.zip    the installed files, without the uninstaller
 #   workstation-demo-token-VERSION.zip  the software token, qrd-token and a note on both
 #   SHA256SUMS                          of the three, as sha256sum writes them
-# and OUTPUT_DIR/stage holds what was packed; staged.txt there lists the installed files.
+# and OUTPUT_DIR/stage holds what was packed.
 cmake_minimum_required(VERSION 3.25)
 
 foreach(variable SETTINGS OUTPUT_DIR)
@@ -98,8 +98,6 @@ foreach(folder IN LISTS folders)
     string(APPEND uninstall_lines "    RMDir \"$INSTDIR\\${windows_folder}\"\n")
 endforeach()
 file(WRITE ${stage}/files.nsh "${install_lines}!macroend\n${uninstall_lines}!macroend\n")
-list(JOIN staged "\n" staged_text)
-file(WRITE ${stage}/staged.txt "${staged_text}\n")
 
 function(run)
     execute_process(COMMAND ${ARGN} RESULT_VARIABLE result)
