@@ -10,7 +10,8 @@
 // Without --pin the PIN dialog is cancelled. With --input and --output the file is hashed
 // with GOST R 34.11-2012 (256 bits) on the first page after the login; then the main window
 // is closed.
-// With --shots the driver asks for screenshots: it writes NAME.rect (the window's rectangle on
+// With --shots the driver asks for screenshots (pin: the PIN dialog over the main window;
+// hash: the main window after hashing): it writes NAME.rect (the window's rectangle on
 // the desktop: left top width height) into DIR and waits for NAME.done from the script.
 #include "ui/resources/Resource.h"
 
@@ -187,7 +188,7 @@ public:
             return finish();
         }
         snapshotJournal("journal");
-        shoot(L"main-window", main_);
+        shoot(L"hash", main_);
         close(true);
     }
 
@@ -282,7 +283,7 @@ private:
     bool logIn(HWND pinDialog) {
         send(GetDlgItem(pinDialog, IDC_PIN_EDIT), WM_SETTEXT, 0,
              reinterpret_cast<LPARAM>(options_[L"pin"].c_str()));
-        shoot(L"pin-dialog", pinDialog);
+        shoot(L"pin", main_); // the PIN dialog over the main window
         // Posted: the click runs the login inside the dialog's own modal loop.
         PostMessageW(GetDlgItem(pinDialog, IDOK), BM_CLICK, 0, 0);
         // A failed login also hides the dialog, then shows its error box: only the journal
