@@ -145,6 +145,23 @@ BOOL CALLBACK matchEdit(HWND window, LPARAM parameter) {
     return FALSE;
 }
 
+struct Question {
+    HWND list;
+    LRESULT index;
+    bool answered;
+};
+
+DWORD WINAPI askFinalized(void* parameter) {
+    auto& question = *static_cast<Question*>(parameter);
+    DWORD_PTR index = 0;
+    question.answered =
+        SendMessageTimeoutW(question.list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                            reinterpret_cast<LPARAM>(L"C_Finalize -> CKR_OK"), SMTO_NORMAL,
+                            kStepWait, &index) != 0;
+    question.index = static_cast<LRESULT>(index);
+    return 0;
+}
+
 class Driver {
 public:
     Driver(Report& report, std::map<std::wstring, std::wstring> options)
@@ -177,9 +194,8 @@ public:
         report_.line("label", controlText(GetDlgItem(main_, IDC_MAIN_LABEL)));
         report_.line("checksum", controlText(GetDlgItem(main_, IDC_MAIN_CHECKSUM)));
         if (pinDialog != nullptr && !option(L"pin")) {
-            // Cancelled, the program ends after finalising the token.
             PostMessageW(GetDlgItem(pinDialog, IDCANCEL), BM_CLICK, 0, 0);
-            return close(false);
+            return finish();
         }
         if (pinDialog == nullptr || !logIn(pinDialog)) {
             return finish();
@@ -189,7 +205,7 @@ public:
         }
         snapshotJournal("journal");
         shoot(L"hash", main_);
-        close(true);
+        close();
     }
 
 private:
@@ -347,26 +363,26 @@ private:
                    kStepWait) != nullptr;
     }
 
-    // Closes the main window (or lets a shutdown already under way go on) and watches the
-    // journal for the module's finalisation: a question sent while the shutdown runs is
-    // answered once it has ended, before the process exits.
-    void close(bool closeMainWindow) {
-        const HWND list = GetDlgItem(main_, IDC_MAIN_JOURNAL);
-        if (closeMainWindow) {
-            PostMessageW(main_, WM_COMMAND, IDCANCEL, 0);
-        }
-        const DWORD until = GetTickCount() + remaining(kStepWait);
-        bool finalized = false;
-        while (!finalized && !exited() && static_cast<LONG>(until - GetTickCount()) > 0) {
-            LRESULT index = LB_ERR;
-            if (send(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                     reinterpret_cast<LPARAM>(L"C_Finalize -> CKR_OK"), &index)) {
-                finalized = index != LB_ERR;
+    // Closes the main window and asks the journal list whether the module was finalised. The
+    // answer must come after the shutdown and before the quit message ends the process: with
+    // the workstation's thread held, the close command and then the question are queued as
+    // sent messages, which the thread takes in that order once it runs again.
+    void close() {
+        auto* question = new Question{GetDlgItem(main_, IDC_MAIN_JOURNAL), LB_ERR, false};
+        SuspendThread(process_.hThread);
+        SendNotifyMessageW(main_, WM_COMMAND, IDCANCEL, 0);
+        const HANDLE asker = CreateThread(nullptr, 0, askFinalized, question, 0, nullptr);
+        Sleep(200); // the asker's message is queued behind the close command
+        ResumeThread(process_.hThread);
+        if (asker != nullptr &&
+            WaitForSingleObject(asker, kStepWait + kSendWait) == WAIT_OBJECT_0) {
+            if (question->answered && question->index != LB_ERR) {
+                report_.line("finalized", L"yes");
             }
-            answerErrorBox();
+            delete question; // left to a thread that never came back otherwise
         }
-        if (finalized) {
-            report_.line("finalized", L"yes");
+        if (asker != nullptr) {
+            CloseHandle(asker);
         }
         finish();
     }
