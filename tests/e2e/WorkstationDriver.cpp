@@ -5,15 +5,22 @@
 // end is terminated.
 //
 //   workstation_driver --program EXE --directory DIR --report FILE [--pin PIN]
-//                      [--input FILE --output FILE] [--shots DIR]
+//                      [--input FILE --output FILE] [--shots DIR [--tabs 1]]
 //
 // Without --pin the PIN dialog is cancelled. With --input and --output the file is hashed
 // with GOST R 34.11-2012 (256 bits) on the first page after the login; then the main window
 // is closed.
 // With --shots the driver asks for screenshots (pin: the PIN dialog over the main window;
-// hash: the main window after hashing): it writes NAME.rect (the window's rectangle on
+// hash: the main window after hashing; with --tabs also sign, verify, encrypt, pin-change and
+// journal, the other tabs selected in turn): it writes NAME.rect (the window's rectangle on
 // the desktop: left top width height) into DIR and waits for NAME.done from the script.
 #include "ui/resources/Resource.h"
+
+// The window system's headers in the order they need.
+// clang-format off
+#include <windows.h>
+#include <commctrl.h>
+// clang-format on
 
 #include <cstdio>
 #include <cwchar>
@@ -21,7 +28,6 @@
 #include <map>
 #include <string>
 #include <vector>
-#include <windows.h>
 
 namespace {
 
@@ -205,6 +211,9 @@ public:
         }
         snapshotJournal("journal");
         shoot(L"hash", main_);
+        if (option(L"shots") && option(L"tabs") && !showOtherTabs()) {
+            return finish();
+        }
         close();
     }
 
@@ -337,6 +346,30 @@ private:
             [&] { return IsWindow(dialog) && IsWindowVisible(dialog) ? nullptr : dialog; },
             kStepWait);
         return controlText(GetDlgItem(page, edit));
+    }
+
+    // Selects the other tabs one by one with the arrow key, as a user would, and takes each.
+    bool showOtherTabs() {
+        static constexpr const wchar_t* kNames[] = {L"sign", L"verify", L"encrypt", L"pin-change",
+                                                    L"journal"};
+        const HWND tab = GetDlgItem(main_, IDC_MAIN_TAB);
+        for (int index = 1; index <= 5; ++index) {
+            PostMessageW(tab, WM_KEYDOWN, VK_RIGHT, 1);
+            PostMessageW(tab, WM_KEYUP, VK_RIGHT, 1 | 0xC0000000L);
+            const HWND shown = await(
+                L"the next tab",
+                [&] {
+                    LRESULT current = -1;
+                    send(tab, TCM_GETCURSEL, 0, 0, &current);
+                    return current == index ? tab : nullptr;
+                },
+                kStepWait);
+            if (shown == nullptr) {
+                return false;
+            }
+            shoot(kNames[index - 1], main_);
+        }
+        return true;
     }
 
     bool hashFile() {
