@@ -97,7 +97,9 @@ std::vector<std::wstring> listLines(HWND list) {
     }
     for (LRESULT index = 0; index < count; ++index) {
         LRESULT length = 0;
-        send(list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0, &length);
+        if (!send(list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0, &length)) {
+            break; // gone or hung: each further question would wait as long
+        }
         std::wstring line(static_cast<std::size_t>(length > 0 ? length : 0) + 1, L'\0');
         LRESULT copied = 0;
         send(list, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(line.data()),
@@ -293,8 +295,11 @@ private:
             rect << area.left << ' ' << area.top << ' ' << area.right - area.left << ' '
                  << area.bottom - area.top << '\n';
         }
-        MoveFileExW((base + L".rect.tmp").c_str(), (base + L".rect").c_str(),
-                    MOVEFILE_REPLACE_EXISTING);
+        if (!MoveFileExW((base + L".rect.tmp").c_str(), (base + L".rect").c_str(),
+                         MOVEFILE_REPLACE_EXISTING)) {
+            report_.line("failure", L"cannot ask for a screenshot of " + name);
+            return;
+        }
         const DWORD until = GetTickCount() + remaining(kStepWait);
         while (GetFileAttributesW((base + L".done").c_str()) == INVALID_FILE_ATTRIBUTES) {
             if (static_cast<LONG>(until - GetTickCount()) <= 0) {

@@ -14,7 +14,8 @@ winpath() {
 # Runs the driver inside a Wine virtual desktop of its own; the driver starts the workstation
 # with DIR as its working directory and writes DIR/report.txt. With SHOTS set to a folder, it
 # answers the driver's screenshot requests there: NAME.rect in, NAME.png and NAME.done out.
-# Bounded: the driver gives up after four minutes and this after four and a half.
+# Bounded: the driver gives up after four minutes, this after four and a half, and then ends
+# whatever of the run is left.
 drive_workstation() {
     local dir=$1
     shift
@@ -26,7 +27,9 @@ drive_workstation() {
         rm -f "$SHOTS"/*.rect "$SHOTS"/*.done
         options=(--shots "$(winpath "$SHOTS")")
     fi
-    LC_ALL=C.UTF-8 timeout -k 10 270 "$WINE_RUN" explorer "/desktop=$desktop,800x700" \
+    # Wine starts its processes detached; the mark in their environment finds this run's.
+    E2E_RUN_MARK=$desktop LC_ALL=C.UTF-8 timeout -k 10 270 \
+        "$WINE_RUN" explorer "/desktop=$desktop,800x700" \
         "$(winpath "$WORKSTATION_DRIVER")" --program "$(winpath "$WORKSTATION_EXE")" \
         --directory "$(winpath "$dir")" --report "$(winpath "$dir/report.txt")" \
         "${options[@]}" "$@" >"$dir/driver.log" 2>&1 &
@@ -48,5 +51,20 @@ drive_workstation() {
         sleep 0.2
     done
     wait "$wine"
-    grep -qx 'done: yes' "$dir/report.txt" 2>/dev/null
+    if grep -qx 'done: yes' "$dir/report.txt" 2>/dev/null; then
+        return 0
+    fi
+    # The driver did not finish within its limits: end what is left of this run, by id.
+    local environ pid
+    while read -r environ; do
+        pid=${environ#/proc/}
+        pid=${pid%/environ}
+        case $(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null) in
+        *"$(basename "$WORKSTATION_EXE")"* | *"$(basename "$WORKSTATION_DRIVER")"* | *"$desktop"*)
+            echo "drive_workstation: ending leftover process $pid" >&2
+            kill -9 "$pid" 2>/dev/null
+            ;;
+        esac
+    done < <(grep -lzx "E2E_RUN_MARK=$desktop" /proc/[0-9]*/environ 2>/dev/null)
+    return 1
 }
