@@ -50,14 +50,15 @@ public:
     virtual void setWaitCursor(bool on) = 0;
 };
 
-// Shows the wait cursor for the lifetime of the object.
+// Shows the wait cursor of a view (a dialog's or the shell's) for the lifetime of the object.
+template <typename View>
 class WaitCursor {
 public:
-    explicit WaitCursor(DialogView& view) : view_(view) { view_.setWaitCursor(true); }
+    explicit WaitCursor(View& view) : view_(view) { view_.setWaitCursor(true); }
     ~WaitCursor() { view_.setWaitCursor(false); }
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
 
 private:
-    DialogView& view_;
+    View& view_;
 };

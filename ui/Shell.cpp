@@ -2,25 +2,15 @@
 
 #include "support/TextConversion.h"
 #include "token/Token.h"
+#include "ui/DialogView.h"
 #include "ui/TokenInfoText.h"
 #include "ui/resources/Resource.h"
 
 namespace {
 
-class ShellWaitCursor {
-public:
-    explicit ShellWaitCursor(ShellView& view) : view_(view) { view_.setWaitCursor(true); }
-    ~ShellWaitCursor() { view_.setWaitCursor(false); }
-    ShellWaitCursor(const ShellWaitCursor&) = delete;
-    ShellWaitCursor& operator=(const ShellWaitCursor&) = delete;
-
-private:
-    ShellView& view_;
-};
-
 void openTokenSession(ShellView& view, ShellState& state) {
     {
-        ShellWaitCursor wait(view);
+        WaitCursor wait(view);
         initializeToken();
     }
     state.tokenReady = true;

@@ -116,11 +116,6 @@ void placePage(HWND tab, HWND page) {
 class Win32ShellView : public ShellView {
 public:
     explicit Win32ShellView(HWND mainWindow) noexcept : main_(mainWindow) {}
-    ~Win32ShellView() override {
-        if (waitDepth_ > 0) {
-            endWaitCursor(previousCursor_);
-        }
-    }
     Win32ShellView(const Win32ShellView&) = delete;
     Win32ShellView& operator=(const Win32ShellView&) = delete;
 
@@ -151,20 +146,11 @@ public:
         }
         PostQuitMessage(0);
     }
-    void setWaitCursor(bool on) override {
-        if (on) {
-            if (waitDepth_++ == 0) {
-                previousCursor_ = beginWaitCursor();
-            }
-        } else if (waitDepth_ > 0 && --waitDepth_ == 0) {
-            endWaitCursor(previousCursor_);
-        }
-    }
+    void setWaitCursor(bool on) override { waitCursor_.set(on); }
 
 private:
     HWND main_;
-    int waitDepth_ = 0;
-    HCURSOR previousCursor_ = nullptr;
+    Win32WaitCursor waitCursor_;
 };
 
 } // namespace

@@ -9,10 +9,19 @@
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t));
 
-Win32DialogView::~Win32DialogView() {
-    // A view that ends while the wait cursor is up gives the previous cursor back.
-    if (waitDepth_ > 0) {
-        endWaitCursor(previousCursor_);
+Win32WaitCursor::~Win32WaitCursor() {
+    if (depth_ > 0) {
+        SetCursor(previous_);
+    }
+}
+
+void Win32WaitCursor::set(bool on) noexcept {
+    if (on) {
+        if (depth_++ == 0) {
+            previous_ = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+        }
+    } else if (depth_ > 0 && --depth_ == 0) {
+        SetCursor(previous_);
     }
 }
 
@@ -142,26 +151,8 @@ void Win32DialogView::endDialog(int result) {
     EndDialog(dialog_, result);
 }
 
-void Win32DialogView::setWaitCursor(bool on) {
-    if (on) {
-        if (waitDepth_++ == 0) {
-            previousCursor_ = beginWaitCursor();
-        }
-    } else if (waitDepth_ > 0 && --waitDepth_ == 0) {
-        endWaitCursor(previousCursor_);
-    }
-}
-
 void showMessageBox(HWND owner, std::u16string_view text, std::u16string_view caption) {
     const std::u16string terminatedText(text);
     const std::u16string terminatedCaption(caption);
     MessageBoxW(owner, wide(terminatedText), wide(terminatedCaption), MB_OK);
-}
-
-HCURSOR beginWaitCursor() noexcept {
-    return SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-}
-
-void endWaitCursor(HCURSOR restore) noexcept {
-    SetCursor(restore);
 }

@@ -6,10 +6,25 @@
 
 #include <windows.h>
 
+// The wait cursor of one view: shown while any of its nested requests is on; the cursor shown
+// before comes back when the last ends, or when the view ends.
+class Win32WaitCursor {
+public:
+    Win32WaitCursor() = default;
+    ~Win32WaitCursor();
+    Win32WaitCursor(const Win32WaitCursor&) = delete;
+    Win32WaitCursor& operator=(const Win32WaitCursor&) = delete;
+
+    void set(bool on) noexcept;
+
+private:
+    int depth_ = 0;
+    HCURSOR previous_ = nullptr;
+};
+
 class Win32DialogView : public DialogView {
 public:
     explicit Win32DialogView(HWND dialog) noexcept : dialog_(dialog) {}
-    ~Win32DialogView() override;
     Win32DialogView(const Win32DialogView&) = delete;
     Win32DialogView& operator=(const Win32DialogView&) = delete;
 
@@ -30,7 +45,7 @@ public:
     bool runFileDialog(FileDialogRequest& request) override;
     void messageBox(std::u16string_view text, std::u16string_view caption) override;
     void endDialog(int result) override;
-    void setWaitCursor(bool on) override;
+    void setWaitCursor(bool on) override { waitCursor_.set(on); }
 
     HWND window() const noexcept { return dialog_; }
 
@@ -38,8 +53,7 @@ private:
     HWND item(int id) const noexcept { return GetDlgItem(dialog_, id); }
 
     HWND dialog_;
-    int waitDepth_ = 0;
-    HCURSOR previousCursor_ = nullptr;
+    Win32WaitCursor waitCursor_;
 };
 
 // Wide text of the page logic as the ...W functions take it (the same units on Windows).
@@ -49,7 +63,3 @@ inline const wchar_t* wide(const std::u16string& text) noexcept {
 
 // A message box owned by the window, with one OK button and no icon.
 void showMessageBox(HWND owner, std::u16string_view text, std::u16string_view caption);
-
-// The wait cursor shown until `restore` is handed back; what SetCursor returned before.
-HCURSOR beginWaitCursor() noexcept;
-void endWaitCursor(HCURSOR restore) noexcept;
