@@ -18,34 +18,22 @@
 #include "ui/resources/Resource.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
+using bench::peakMemory;
+using bench::seconds;
+
 constexpr std::size_t kSize = std::size_t{256} << 20;
 constexpr int kRounds = 3;
 constexpr double kMiB = 1 << 20;
-
-std::size_t peakMemory() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<std::size_t>(usage.ru_maxrss) * 1024;
-}
-
-template <typename F>
-double seconds(F&& work) {
-    const auto begin = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-}
 
 // The growth of the peak memory while `work` runs, measured in a child process: a fresh peak
 // starts there at the memory the parent holds, so each page is measured on its own.
@@ -223,10 +211,5 @@ int run() {
 } // namespace
 
 int main() {
-    try {
-        return run();
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "benchmark failed: %s\n", e.what());
-        return 2;
-    }
+    return bench::runBenchmark(run);
 }

@@ -8,7 +8,6 @@
 #include "token/platform/ModuleLoader.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -16,40 +15,15 @@
 #include <stdexcept>
 #include <string>
 
-#if defined(_WIN32)
-#include <windows.h>
-// windows.h first.
-#include <psapi.h>
-#else
-#include <sys/resource.h>
-#endif
-
 namespace {
 
 using bench::check;
+using bench::peakMemory;
+using bench::seconds;
 using bench::setVariable;
 
 constexpr std::size_t kSize = std::size_t{256} << 20;
 constexpr int kRounds = 3;
-
-std::size_t peakMemory() {
-#if defined(_WIN32)
-    PROCESS_MEMORY_COUNTERS counters{};
-    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
-    return counters.PeakWorkingSetSize;
-#else
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<std::size_t>(usage.ru_maxrss) * 1024;
-#endif
-}
-
-template <typename F>
-double seconds(F&& work) {
-    const auto begin = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-}
 
 // The module's own list and a session of its own, on the token the Token has logged in to.
 struct Direct {
@@ -146,10 +120,5 @@ int run() {
 } // namespace
 
 int main() {
-    try {
-        return run();
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "benchmark failed: %s\n", e.what());
-        return 2;
-    }
+    return bench::runBenchmark(run);
 }
