@@ -2,7 +2,7 @@
 #pragma once
 
 #include "support/Logger.h"
-#include "support/MemoryListControl.h"
+#include "MemoryListControl.h"
 
 #include <memory>
 #include <string>

@@ -1,6 +1,6 @@
 #include "support/Logger.h"
 
-#include "support/MemoryListControl.h"
+#include "MemoryListControl.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "support/MemoryListControl.h"
+#include "MemoryListControl.h"
 
 #include "support/TextConversion.h"
 
