@@ -84,6 +84,15 @@ public:
     void cipher(bool encrypt, CK_SESSION_HANDLE session, CK_BYTE_PTR data, CK_ULONG length,
                 CK_BYTE_PTR out, CK_ULONG_PTR outLength);
 
+    // Ends the session's operation of that kind, if any: a failure that a fault imposes on a
+    // step of a single-part operation ends it, as every real failure but a short buffer does.
+    template <typename Operation>
+    void endOperation(CK_SESSION_HANDLE handle, std::optional<Operation> Session::*operation) {
+        if (const auto found = sessions_.find(handle); found != sessions_.end()) {
+            (found->second.*operation).reset();
+        }
+    }
+
     void getTokenInfoExtended(CK_SLOT_ID slot, TokenInfoExtended* info);
     void setLocalPin(CK_SLOT_ID slot, CK_UTF8CHAR_PTR oldPin, CK_ULONG oldLength,
                      CK_UTF8CHAR_PTR newPin, CK_ULONG newLength, CK_ULONG pinId);

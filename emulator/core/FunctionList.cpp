@@ -7,6 +7,7 @@
 #include <mutex>
 #include <new>
 #include <type_traits>
+#include <utility>
 
 namespace emulator {
 namespace {
@@ -28,13 +29,21 @@ CK_RV returnCodeOf(Body&& body) noexcept {
     }
 }
 
-// One call of a list entry: counted for the faults, which may answer in its place.
-template <typename Body>
-CK_RV guarded(const char* function, Body&& body) noexcept {
+struct NothingToEnd {
+    void operator()(Emulator&) const noexcept {}
+};
+
+// One call of a list entry: counted for the faults, which may answer in its place. A failure
+// they impose runs `imposedFailure` first (a step of an operation ends the operation).
+template <typename Body, typename ImposedFailure = NothingToEnd>
+CK_RV guarded(const char* function, Body&& body, ImposedFailure&& imposedFailure = {}) noexcept {
     return returnCodeOf([&]() -> CK_RV {
         const std::lock_guard lock(Emulator::mutex());
         Emulator& emulator = Emulator::instance();
         if (const auto imposed = emulator.faults().countCall(function)) {
+            if (*imposed != CKR_OK && *imposed != CKR_BUFFER_TOO_SMALL) {
+                imposedFailure(emulator);
+            }
             return *imposed;
         }
         if constexpr (std::is_void_v<std::invoke_result_t<Body, Emulator&>>) {
@@ -44,6 +53,15 @@ CK_RV guarded(const char* function, Body&& body) noexcept {
             return body(emulator);
         }
     });
+}
+
+// A step of the session's single-part operation held in `operation`: a failure imposed by a
+// fault ends it, as a real failure does.
+template <typename Operation, typename Body>
+CK_RV guardedStep(const char* function, CK_SESSION_HANDLE session,
+                  std::optional<Operation> Session::*operation, Body&& body) noexcept {
+    return guarded(function, std::forward<Body>(body),
+                   [&](Emulator& e) { e.endOperation(session, operation); });
 }
 
 // Entries that the token does not offer.
@@ -128,8 +146,8 @@ CK_RV encryptInit(CK_SESSION_HANDLE session, CK_MECHANISM_PTR mechanism, CK_OBJE
 }
 CK_RV encrypt(CK_SESSION_HANDLE session, CK_BYTE_PTR data, CK_ULONG length, CK_BYTE_PTR out,
               CK_ULONG_PTR outLength) {
-    return guarded("C_Encrypt",
-                   [&](Emulator& e) { e.cipher(true, session, data, length, out, outLength); });
+    return guardedStep("C_Encrypt", session, &Session::encrypt,
+                       [&](Emulator& e) { e.cipher(true, session, data, length, out, outLength); });
 }
 CK_RV decryptInit(CK_SESSION_HANDLE session, CK_MECHANISM_PTR mechanism, CK_OBJECT_HANDLE key) {
     return guarded("C_DecryptInit",
@@ -137,16 +155,17 @@ CK_RV decryptInit(CK_SESSION_HANDLE session, CK_MECHANISM_PTR mechanism, CK_OBJE
 }
 CK_RV decrypt(CK_SESSION_HANDLE session, CK_BYTE_PTR data, CK_ULONG length, CK_BYTE_PTR out,
               CK_ULONG_PTR outLength) {
-    return guarded("C_Decrypt",
-                   [&](Emulator& e) { e.cipher(false, session, data, length, out, outLength); });
+    return guardedStep("C_Decrypt", session, &Session::decrypt, [&](Emulator& e) {
+        e.cipher(false, session, data, length, out, outLength);
+    });
 }
 CK_RV digestInit(CK_SESSION_HANDLE session, CK_MECHANISM_PTR mechanism) {
     return guarded("C_DigestInit", [&](Emulator& e) { e.digestInit(session, mechanism); });
 }
 CK_RV digest(CK_SESSION_HANDLE session, CK_BYTE_PTR data, CK_ULONG length, CK_BYTE_PTR out,
              CK_ULONG_PTR outLength) {
-    return guarded("C_Digest",
-                   [&](Emulator& e) { e.digest(session, data, length, out, outLength); });
+    return guardedStep("C_Digest", session, &Session::digest,
+                       [&](Emulator& e) { e.digest(session, data, length, out, outLength); });
 }
 CK_RV digestUpdate(CK_SESSION_HANDLE session, CK_BYTE_PTR data, CK_ULONG length) {
     return guarded("C_DigestUpdate", [&](Emulator& e) { e.digestUpdate(session, data, length); });
@@ -159,15 +178,15 @@ CK_RV signInit(CK_SESSION_HANDLE session, CK_MECHANISM_PTR mechanism, CK_OBJECT_
 }
 CK_RV sign(CK_SESSION_HANDLE session, CK_BYTE_PTR data, CK_ULONG length, CK_BYTE_PTR out,
            CK_ULONG_PTR outLength) {
-    return guarded("C_Sign",
-                   [&](Emulator& e) { e.sign(session, data, length, out, outLength, false); });
+    return guardedStep("C_Sign", session, &Session::sign,
+                       [&](Emulator& e) { e.sign(session, data, length, out, outLength, false); });
 }
 CK_RV verifyInit(CK_SESSION_HANDLE session, CK_MECHANISM_PTR mechanism, CK_OBJECT_HANDLE key) {
     return guarded("C_VerifyInit", [&](Emulator& e) { e.verifyInit(session, mechanism, key); });
 }
 CK_RV verify(CK_SESSION_HANDLE session, CK_BYTE_PTR data, CK_ULONG length, CK_BYTE_PTR signature,
              CK_ULONG signatureLength) {
-    return guarded("C_Verify", [&](Emulator& e) {
+    return guardedStep("C_Verify", session, &Session::verify, [&](Emulator& e) {
         e.verify(session, data, length, signature, signatureLength);
     });
 }
@@ -192,8 +211,8 @@ CK_RV signInvisibleInit(CK_SESSION_HANDLE session, CK_MECHANISM_PTR mechanism,
 }
 CK_RV signInvisible(CK_SESSION_HANDLE session, CK_BYTE_PTR data, CK_ULONG length, CK_BYTE_PTR out,
                     CK_ULONG_PTR outLength) {
-    return guarded("C_EX_SignInvisible",
-                   [&](Emulator& e) { e.sign(session, data, length, out, outLength, true); });
+    return guardedStep("C_EX_SignInvisible", session, &Session::sign,
+                       [&](Emulator& e) { e.sign(session, data, length, out, outLength, true); });
 }
 CK_RV unusedExtension() noexcept {
     return CKR_FUNCTION_NOT_SUPPORTED;

@@ -90,6 +90,53 @@ TEST_F(FaultTest, OddAnswersOfSizeQueriesAndTheExtendedRecord) {
     EXPECT_EQ(info.checksum, 0xFFFFFFFFU);
 }
 
+// An imposed failure of a single-part step ends the operation, as a real one does, so the next
+// operation of that kind starts; an imposed CKR_BUFFER_TOO_SMALL leaves it under way.
+TEST_F(FaultTest, AnImposedFailureEndsTheOperation) {
+    startWithFaults(R"([{"function": "C_Digest", "call": 1, "rv": "CKR_DEVICE_ERROR"},
+                        {"function": "C_Digest", "call": 2, "rv": "CKR_BUFFER_TOO_SMALL"},
+                        {"function": "C_Sign", "call": 1, "rv": "CKR_DEVICE_ERROR"},
+                        {"function": "C_Verify", "call": 1, "rv": "CKR_DEVICE_ERROR"},
+                        {"function": "C_Encrypt", "call": 1, "rv": "CKR_DEVICE_ERROR"},
+                        {"function": "C_Decrypt", "call": 1, "rv": "CKR_DEVICE_ERROR"}])"_json);
+    const CK_SESSION_HANDLE session = openSession();
+    ASSERT_EQ(login(session, "12345678"), CKR_OK);
+    CK_BYTE data[32] = {1};
+    CK_BYTE out[64] = {};
+    CK_ULONG length = sizeof out;
+
+    CK_MECHANISM hash{CKM_GOSTR3411_12_256, nullptr, 0};
+    ASSERT_EQ(p11_->C_DigestInit(session, &hash), CKR_OK);
+    EXPECT_EQ(p11_->C_Digest(session, data, 1, out, &length), CKR_DEVICE_ERROR);
+    ASSERT_EQ(p11_->C_DigestInit(session, &hash), CKR_OK);
+    EXPECT_EQ(p11_->C_Digest(session, data, 1, out, &length), CKR_BUFFER_TOO_SMALL);
+    EXPECT_EQ(p11_->C_DigestInit(session, &hash), CKR_OPERATION_ACTIVE);
+    EXPECT_EQ(p11_->C_Digest(session, data, 1, out, &length), CKR_OK);
+
+    CK_MECHANISM signature{CKM_GOSTR3410, nullptr, 0};
+    ASSERT_EQ(p11_->C_SignInit(session, &signature, 1), CKR_OK);
+    EXPECT_EQ(p11_->C_Sign(session, data, 32, out, &length), CKR_DEVICE_ERROR);
+    ASSERT_EQ(p11_->C_SignInit(session, &signature, 1), CKR_OK);
+    length = sizeof out;
+    EXPECT_EQ(p11_->C_Sign(session, data, 32, out, &length), CKR_OK);
+    ASSERT_EQ(p11_->C_VerifyInit(session, &signature, 2), CKR_OK);
+    EXPECT_EQ(p11_->C_Verify(session, data, 32, out, length), CKR_DEVICE_ERROR);
+    ASSERT_EQ(p11_->C_VerifyInit(session, &signature, 2), CKR_OK);
+    EXPECT_EQ(p11_->C_Verify(session, data, 32, out, length), CKR_OK);
+
+    CK_BYTE iv[8] = {};
+    CK_MECHANISM cipher{CKM_GOST28147, iv, sizeof iv};
+    for (const bool encrypt : {true, false}) {
+        const auto init = encrypt ? p11_->C_EncryptInit : p11_->C_DecryptInit;
+        const auto step = encrypt ? p11_->C_Encrypt : p11_->C_Decrypt;
+        length = sizeof out;
+        ASSERT_EQ(init(session, &cipher, 7), CKR_OK);
+        EXPECT_EQ(step(session, data, 8, out, &length), CKR_DEVICE_ERROR);
+        ASSERT_EQ(init(session, &cipher, 7), CKR_OK) << (encrypt ? "encrypt" : "decrypt");
+        EXPECT_EQ(step(session, data, 8, out, &length), CKR_OK);
+    }
+}
+
 TEST_F(FaultTest, MalformedFaultsFailInitialisation) {
     setEnvironment("QRD_EMULATOR_FAULTS", "[{\"function\": \"C_Login\"}]");
     emulator::State state;
