@@ -40,9 +40,11 @@ void pinDialogOk(DialogView& view) {
             currentToken().login(pin);
         }
         view.endDialog(kLoggedIn);
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
+        // The box is owned by the dialog while it still stands, so the main window stays
+        // disabled until the user has read it: no page can be opened before a login.
+        reportError(view, error);
         view.endDialog(kNotLoggedIn);
-        throw;
     }
 }
 
@@ -50,13 +52,9 @@ void pinDialogCommand(DialogView& view, int id, int code) {
     if (code != 0) {
         return;
     }
-    try {
-        if (id == kOk) {
-            pinDialogOk(view);
-        } else if (id == kCancel) {
-            view.endDialog(kNotLoggedIn);
-        }
-    } catch (const std::exception& error) {
-        reportError(view, error);
+    if (id == kOk) {
+        pinDialogOk(view);
+    } else if (id == kCancel) {
+        view.endDialog(kNotLoggedIn);
     }
 }

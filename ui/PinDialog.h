@@ -4,11 +4,11 @@
 #include "ui/DialogView.h"
 
 // OK: reads the PIN (at most 63 characters), logs in and ends the dialog with 1. An empty
-// PIN ends it with 2 without calling the token. A failure ends it with 2 and is thrown on,
-// for the dialog's guard to show. Every copy of the PIN the dialog made is wiped, and the
-// edit box is emptied.
+// PIN ends it with 2 without calling the token. A failure is shown in an error box owned by
+// the dialog, and once the box is dismissed the dialog ends with 2. Every copy of the PIN the
+// dialog made is wiped, and the edit box is emptied.
 void pinDialogOk(DialogView& view);
 
 // The dialog's commands: OK and Cancel (end with 2); other commands and notifications are
-// ignored. A failure is shown in an error box owned by the dialog.
+// ignored.
 void pinDialogCommand(DialogView& view, int id, int code);

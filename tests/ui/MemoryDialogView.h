@@ -26,6 +26,7 @@ public:
     struct MessageBox {
         std::u16string text;
         std::u16string caption;
+        bool dialogEnded = false; // the dialog had already ended when the box was shown
     };
 
     // Text widths of the in-memory font: this many units per character.
@@ -68,7 +69,7 @@ public:
     std::u16string loadString(unsigned id) override;
     bool runFileDialog(FileDialogRequest& request) override;
     void messageBox(std::u16string_view text, std::u16string_view caption) override {
-        boxes_.push_back({std::u16string(text), std::u16string(caption)});
+        boxes_.push_back({std::u16string(text), std::u16string(caption), result_.has_value()});
     }
     void endDialog(int result) override { result_ = result; }
     void setWaitCursor(bool on) override;

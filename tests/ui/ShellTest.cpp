@@ -159,7 +159,7 @@ TEST_F(PinDialogTest, EmptyPinAndCancelEndWithoutCallingTheToken) {
     EXPECT_TRUE(view.messageBoxes().empty());
 }
 
-TEST_F(PinDialogTest, AWrongPinIsReportedAfterItsLoginLine) {
+TEST_F(PinDialogTest, AWrongPinIsReportedAfterItsLoginLineWhileTheDialogStands) {
     view.control(IDC_PIN_EDIT).text = u"00000000";
     pinDialogCommand(view, 1, 0);
     EXPECT_EQ(view.dialogResult(), 2);
@@ -167,6 +167,7 @@ TEST_F(PinDialogTest, AWrongPinIsReportedAfterItsLoginLine) {
     ASSERT_EQ(view.messageBoxes().size(), 1u);
     EXPECT_EQ(view.messageBoxes()[0].text, u"Неправильный PIN-код");
     EXPECT_EQ(view.messageBoxes()[0].caption, u"Ошибка");
+    EXPECT_FALSE(view.messageBoxes()[0].dialogEnded);
 }
 
 TEST_F(PinDialogTest, OnlyTheFirstSixtyThreeCharactersAreSent) {
