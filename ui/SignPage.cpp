@@ -9,10 +9,15 @@
 #include "ui/PageHelpers.h"
 #include "ui/resources/Resource.h"
 
+#include <exception>
+
 bool SignPage::start(DialogView& view) {
-    {
+    try {
         WaitCursor wait(view);
         keys_ = currentToken().getPrivateKeys();
+    } catch (const std::exception&) {
+        updateSignButton(view); // no key: the button is disabled, as on every other path
+        throw;
     }
     fillKeyCombo(view, IDC_SIGN_KEY, keys_, privateKeyName);
     if (const PrivateKey* key = selectedKey(view, IDC_SIGN_KEY, keys_)) {

@@ -9,10 +9,15 @@
 #include "ui/PageHelpers.h"
 #include "ui/resources/Resource.h"
 
+#include <exception>
+
 bool VerifyPage::start(DialogView& view) {
-    {
+    try {
         WaitCursor wait(view);
         keys_ = currentToken().getPublicKeys();
+    } catch (const std::exception&) {
+        updateVerifyButton(view); // no key: the button is disabled, as on every other path
+        throw;
     }
     fillKeyCombo(view, IDC_VERIFY_KEY, keys_, asymmetricKeyName);
     if (const PublicKey* key = selectedKey(view, IDC_VERIFY_KEY, keys_)) {

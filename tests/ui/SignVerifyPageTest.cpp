@@ -47,6 +47,19 @@ TEST_F(SignVerifyPageTest, WithoutKeysTheListsStayEmptyAndTheButtonsDisabled) {
     EXPECT_EQ(view.control(IDC_VERIFY_ALGORITHM).text, u"");
 }
 
+TEST_F(SignVerifyPageTest, AKeyListThatCannotBeReadLeavesTheButtonsDisabled) {
+    emulator::State state = demo();
+    state.faults = R"([{"function": "C_FindObjectsInit", "rv": "CKR_DEVICE_ERROR"}])"_json;
+    startLoggedIn(state);
+    SignPage sign;
+    VerifyPage verify;
+    EXPECT_FALSE(startPage(sign, view));
+    EXPECT_FALSE(startPage(verify, view));
+    EXPECT_EQ(boxes().size(), 2u);
+    EXPECT_FALSE(view.control(IDC_SIGN_RUN).enabled);
+    EXPECT_FALSE(view.control(IDC_VERIFY_RUN).enabled);
+}
+
 TEST_F(SignVerifyPageTest, SignaturesOfEveryKeyKindVerifyWithOpenSsl) {
     ASSERT_TRUE(crosscheck::gostEngineAvailable());
     emulator::State state = demo();
