@@ -1,9 +1,10 @@
 #include "tests/unit/FileIoFixture.h"
 
-#include <csignal>
-#include <fcntl.h>
-#include <sys/resource.h>
+#include <sched.h>
+#include <string_view>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -27,24 +28,75 @@ TEST_F(FileIo, UnreadableFileAndUnwritableFolderFail) {
     EXPECT_TRUE(fs::is_empty(locked));
 }
 
-// A file system that fills up while the file is written: the old file stays as it was and the
-// temporary file is removed. The file size limit makes write() fail as a full disk would.
-TEST_F(FileIo, FullFileSystemKeepsTheOldFile) {
-    const fs::path file = dir_ / "journal.bin";
+// What a write onto a full file system left behind, as the child process that met it saw it.
+enum FullDiskOutcome : int {
+    kKeptOldFile = 0,
+    kNotRefused = 1,
+    kOldFileChanged = 2,
+    kLeftoverFile = 3,
+    kCannotMount = 77,
+};
+
+// In a mount namespace of its own (so the mount goes with the process, whatever happens), a
+// 64 KiB tmpfs over `dir`, holding a small file that a 1 MiB write then tries to replace.
+bool enterMountNamespace() {
+    if (::geteuid() == 0) {
+        return ::unshare(CLONE_NEWNS) == 0;
+    }
+    // Without root, a user namespace in which this user is root; its files stay this user's.
+    const std::string map = "0 " + std::to_string(::geteuid()) + " 1";
+    if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) {
+        return false;
+    }
+    std::ofstream("/proc/self/setgroups") << "deny";
+    std::ofstream uidMap("/proc/self/uid_map");
+    uidMap << map;
+    uidMap.close();
+    return uidMap.good();
+}
+
+int writeOntoAFullFileSystem(const fs::path& dir) {
+    if (!enterMountNamespace() ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=64k") != 0) {
+        return kCannotMount;
+    }
+    const fs::path file = dir / "journal.bin";
     put(file, Bytes(100, 0x42));
+    try {
+        writeFile(utf8(file), Bytes(1 << 20, 0x01));
+        return kNotRefused;
+    } catch (const WriteFileException& error) {
+        if (std::string_view(error.whatRu()) != "Не удалось записать файл") {
+            return kNotRefused;
+        }
+    }
+    if (contentsOf(file) != Bytes(100, 0x42)) {
+        return kOldFileChanged;
+    }
+    return std::distance(fs::directory_iterator(dir), fs::directory_iterator()) == 1
+               ? kKeptOldFile
+               : kLeftoverFile;
+}
 
-    struct rlimit saved {};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = saved;
-    small.rlim_cur = 4096;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    EXPECT_THROW(writeFile(utf8(file), Bytes(1 << 20, 0x01)), WriteFileException);
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
-    std::signal(SIGXFSZ, oldHandler);
-
-    EXPECT_EQ(contentsOf(file), Bytes(100, 0x42));
-    EXPECT_EQ(entries(), 1u);
+// A file system that fills up while the file is written: the write is refused, the old file
+// stays as it was and the temporary file is removed.
+TEST_F(FileIo, FullFileSystemKeepsTheOldFile) {
+    const pid_t child = ::fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        ::_exit(writeOntoAFullFileSystem(dir_));
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "the writing process died";
+    if (WEXITSTATUS(status) == kCannotMount) {
+        GTEST_SKIP() << "this machine lets the test mount no small file system (no root and no "
+                        "user namespaces)";
+    }
+    EXPECT_EQ(WEXITSTATUS(status), kKeptOldFile)
+        << "1: the write was not refused as expected, 2: the old file changed, 3: a file was "
+           "left behind";
 }
 
 TEST_F(FileIo, DeviceTargetIsNeverReplaced) {
