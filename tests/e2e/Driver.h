@@ -1,7 +1,7 @@
 // The end-to-end driver's session with one run of the workstation: it starts the program,
 // waits for its windows within bounds, acts on them as the user would and records what it saw.
 // WorkstationDriver.cpp holds the start, the login, hashing and the close; Journey.cpp the
-// walk through the other tabs.
+// walk through the other tabs; FailingCommand.cpp one command meant to fail.
 #pragma once
 
 #include "tests/e2e/DriverWindows.h"
@@ -34,6 +34,11 @@ private:
     HWND await(const wchar_t* what, Find find, DWORD limit);
 
     bool answerErrorBox();
+    // Waits for an error box and answers it; false when none came.
+    bool awaitErrorBox();
+    // Clicks a tab header other than the selected one with real mouse input, as a user would
+    // (a posted message would reach even a disabled window), and reports the selection then.
+    void clickOtherTab();
     void snapshotJournal(const char* key);
     void shoot(const std::wstring& name, HWND window);
     bool logIn(HWND pinDialog);
@@ -54,6 +59,10 @@ private:
     bool encryptAndDecrypt();
     bool changePin();
     bool saveJournal();
+
+    // FailingCommand.cpp: the command named by --command, on the files of --files.
+    std::wstring commandFile(const wchar_t* name);
+    bool failCommand();
 
     Report& report_;
     std::map<std::wstring, std::wstring> options_;

@@ -21,16 +21,20 @@ std::wstring Driver::journeyFile(const wchar_t* name) {
     return options_[L"journey"] + L"\\" + name;
 }
 
-// Moves to tab `index` with the right arrow key, as a user would (the tab control then tells
-// the main window, which shows the page, creating it on its first selection); gives the page.
+// Moves to tab `index` with the arrow keys, as a user would (the tab control then tells the
+// main window, which shows the page, creating it on its first selection); gives the page.
 HWND Driver::selectTab(int index) {
     const HWND tab = GetDlgItem(main_, IDC_MAIN_TAB);
     const HWND before = findVisibleChildDialog(tab);
     LRESULT current = -1;
     send(tab, TCM_GETCURSEL, 0, 0, &current);
-    for (; current >= 0 && current < index; ++current) {
-        PostMessageW(tab, WM_KEYDOWN, VK_RIGHT, 1);
-        PostMessageW(tab, WM_KEYUP, VK_RIGHT, 1 | 0xC0000000L);
+    if (current == index) {
+        return before;
+    }
+    const WPARAM key = current < index ? VK_RIGHT : VK_LEFT;
+    for (LRESULT step = current; step >= 0 && step != index; step += current < index ? 1 : -1) {
+        PostMessageW(tab, WM_KEYDOWN, key, 1);
+        PostMessageW(tab, WM_KEYUP, key, 1 | 0xC0000000L);
     }
     return await(
         L"the next tab",

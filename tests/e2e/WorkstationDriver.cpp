@@ -4,14 +4,19 @@
 // fact), which the calling script judges. Every wait is bounded; a workstation still running
 // at the end is terminated.
 //
-//   workstation_driver --program EXE --directory DIR --report FILE [--pin PIN]
+//   workstation_driver --program EXE --directory DIR --report FILE [--pin PIN [--click-tab 1]]
+//                      [--command NAME --files DIR [--missing-input 1]
+//                       [--existing-output 1 [--lock-output 1]]]
 //                      [--input FILE --output FILE] [--journey DIR --new-pin PIN]
 //                      [--shots DIR [--tabs 1]]
 //
-// Without --pin the PIN dialog is cancelled. With --input and --output the file is hashed
-// with GOST R 34.11-2012 (256 bits) on the first page after the login. With --journey the
-// other tabs are used in turn on the files of DIR (see Journey.cpp). Then the main window is
-// closed.
+// Without --pin the PIN dialog is cancelled. Every error box is reported with the journal at
+// that moment and whether the main window was enabled; with --click-tab the driver also clicks
+// another tab's header while the box is up. With --command one command that is meant to fail
+// is run on the files of DIR (see FailingCommand.cpp), and its error box answered. With
+// --input and --output the file is then hashed with GOST R 34.11-2012 (256 bits) on the first
+// page. With --journey the other tabs are used in turn on the files of DIR (see Journey.cpp).
+// Then the main window is closed.
 // With --shots the driver asks for screenshots (pin: the PIN dialog over the main window;
 // hash: the main window after hashing; with --tabs also sign, verify, encrypt, pin-change and
 // journal, the other tabs selected in turn): it writes NAME.rect (the window's rectangle on
@@ -87,6 +92,9 @@ void Driver::run() {
     if (pinDialog == nullptr || !logIn(pinDialog)) {
         return finish();
     }
+    if (option(L"command") && !failCommand()) {
+        return finish();
+    }
     if (option(L"input") && option(L"output") && !hashFile()) {
         return finish();
     }
@@ -125,12 +133,56 @@ bool Driver::answerErrorBox() {
         return false;
     }
     report_.line("error", controlText(GetDlgItem(box, kMessageBoxText)));
+    if (main_ != nullptr) {
+        report_.line("main-enabled-at-error", IsWindowEnabled(main_) ? L"yes" : L"no");
+        if (option(L"click-tab")) {
+            clickOtherTab();
+        }
+    }
     snapshotJournal("journal-at-error");
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     for (int tries = 0; tries < 200 && IsWindow(box) && IsWindowVisible(box); ++tries) {
         Sleep(50);
     }
     return true;
+}
+
+bool Driver::awaitErrorBox() {
+    const DWORD until = GetTickCount() + remaining(kStepWait);
+    while (static_cast<LONG>(until - GetTickCount()) > 0 && !exited()) {
+        if (answerErrorBox()) {
+            return true;
+        }
+        Sleep(50);
+    }
+    report_.line("failure", L"no error box");
+    return false;
+}
+
+void Driver::clickOtherTab() {
+    const HWND tab = GetDlgItem(main_, IDC_MAIN_TAB);
+    RECT area{};
+    GetWindowRect(tab, &area);
+    // Far enough right of the first header to be on another one, inside the header row. The
+    // pointer moves there first: a click alone lands where the desktop last saw the pointer.
+    const int x = area.left + 150;
+    const int y = area.top + 10;
+    INPUT input[3] = {};
+    for (INPUT& event : input) {
+        event.type = INPUT_MOUSE;
+    }
+    input[0].mi.dx = x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+    input[0].mi.dy = y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+    input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    if (SendInput(3, input, sizeof(INPUT)) != 3) {
+        report_.line("failure", L"SendInput failed with " + std::to_wstring(GetLastError()));
+    }
+    Sleep(1000); // time for a page to open and list its keys, had the click got through
+    LRESULT selected = -1;
+    send(tab, TCM_GETCURSEL, 0, 0, &selected);
+    report_.line("tab-after-click", std::to_wstring(selected));
 }
 
 void Driver::snapshotJournal(const char* key) {
@@ -232,8 +284,10 @@ bool Driver::showOtherTabs() {
 }
 
 bool Driver::hashFile() {
-    // The hashing page is the first page, the tab control's only child until others open.
-    const HWND page = findVisibleChildDialog(GetDlgItem(main_, IDC_MAIN_TAB));
+    const HWND page = selectTab(0);
+    if (page == nullptr) {
+        return false;
+    }
     send(GetDlgItem(page, IDC_HASH_GOST12_256), BM_CLICK, 0, 0);
     report_.line("input", browse(page, IDC_HASH_INPUT_BROWSE, IDC_HASH_INPUT, options_[L"input"]));
     report_.line("output",
@@ -292,7 +346,8 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (!options.count(L"program") || !options.count(L"directory") || !options.count(L"report")) {
         std::fputs("usage: workstation_driver --program EXE --directory DIR --report FILE "
-                   "[--pin PIN] [--input FILE --output FILE] [--journey DIR --new-pin PIN] "
+                   "[--pin PIN [--click-tab 1]] [--command NAME --files DIR ...] "
+                   "[--input FILE --output FILE] [--journey DIR --new-pin PIN] "
                    "[--shots DIR [--tabs 1]]\n",
                    stderr);
         return 2;
