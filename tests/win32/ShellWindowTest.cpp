@@ -261,19 +261,26 @@ TEST_F(ShellWindowTest, TheHashingPagesFileDialogsChooseTheFilesItHashes) {
     EXPECT_TRUE(closeMain());
 }
 
-TEST_F(ShellWindowTest, TheKeyDropDownFitsItsWidestName) {
+TEST_F(ShellWindowTest, TheKeyDropDownShowsItsWidestNameBesideItsScrollBar) {
+    // More private keys than the dropped list shows at once (30), the widest name neither
+    // first nor last.
     emulator::State state = demo();
-    for (emulator::KeyObject& key : tokenOf(state).objects) {
-        if (key.objectClass == emulator::ObjectClass::Private) {
-            const std::string label = "Ключ подписи с очень длинной меткой, шире самого списка";
-            key.label.assign(label.begin(), label.end());
-            break;
-        }
+    std::vector<emulator::KeyObject>& objects = tokenOf(state).objects;
+    const emulator::KeyObject signing = objects.at(0);
+    objects.clear();
+    for (int index = 0; index < 40; ++index) {
+        emulator::KeyObject key = signing;
+        key.handle = static_cast<std::uint32_t>(index + 1);
+        const std::string label = index == 17
+                                      ? "Ключ подписи с очень длинной меткой, шире самого списка"
+                                      : "Ключ " + std::string(index % 7, 'x');
+        key.label.assign(label.begin(), label.end());
+        objects.push_back(key);
     }
     ASSERT_NE(startLoggedIn(state), nullptr);
     selectTab(main_, 1);
     HWND combo = GetDlgItem(shownPages(main_).at(0), IDC_SIGN_KEY);
-    ASSERT_NE(combo, nullptr);
+    ASSERT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 40);
 
     // The widest name as the combo box's own font draws it.
     HDC dc = GetDC(combo);
@@ -282,8 +289,7 @@ TEST_F(ShellWindowTest, TheKeyDropDownFitsItsWidestName) {
     TEXTMETRICW metrics{};
     GetTextMetricsW(dc, &metrics);
     int widest = 0;
-    const auto count = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
-    for (int index = 0; index < count; ++index) {
+    for (int index = 0; index < 40; ++index) {
         wchar_t text[256] = {};
         const auto length =
             SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text));
@@ -293,11 +299,8 @@ TEST_F(ShellWindowTest, TheKeyDropDownFitsItsWidestName) {
     }
     SelectObject(dc, previous);
     ReleaseDC(combo, dc);
-    ASSERT_EQ(count, 3) << "the demo token's private keys";
 
-    const bool scrolls = (GetWindowLongPtrW(combo, GWL_STYLE) & WS_VSCROLL) != 0;
-    const int frame =
-        (scrolls ? GetSystemMetrics(SM_CXVSCROLL) : 0) + 2 * GetSystemMetrics(SM_CXEDGE);
+    const int frame = GetSystemMetrics(SM_CXVSCROLL) + 2 * GetSystemMetrics(SM_CXEDGE);
     RECT box{};
     GetWindowRect(combo, &box);
     // Narrower than the name, so that the platform's own minimum does not hide the width set.
@@ -305,6 +308,18 @@ TEST_F(ShellWindowTest, TheKeyDropDownFitsItsWidestName) {
     const auto dropped = static_cast<int>(SendMessageW(combo, CB_GETDROPPEDWIDTH, 0, 0));
     EXPECT_GE(dropped, widest + frame);
     EXPECT_LE(dropped, widest + metrics.tmAveCharWidth + frame) << "no wider than needed";
+
+    // Dropped, the list scrolls, and what its scroll bar leaves shows the widest name whole.
+    COMBOBOXINFO parts{};
+    parts.cbSize = sizeof parts;
+    ASSERT_TRUE(GetComboBoxInfo(combo, &parts));
+    SendMessageW(combo, CB_SHOWDROPDOWN, TRUE, 0);
+    ASSERT_NE(GetWindowLongPtrW(parts.hwndList, GWL_STYLE) & WS_VSCROLL, 0) << "no scroll bar";
+    RECT shown{};
+    GetClientRect(parts.hwndList, &shown);
+    EXPECT_GT(shown.right, widest);
+    SendMessageW(combo, CB_SHOWDROPDOWN, FALSE, 0);
+
     EXPECT_TRUE(closeMain());
 }
 
