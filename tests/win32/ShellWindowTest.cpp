@@ -91,7 +91,19 @@ protected:
         MSG message{};
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE) != FALSE) {
         }
+        for (const std::wstring& file : scratch_) {
+            DeleteFileW(file.c_str());
+        }
         EmulatorTest::TearDown();
+    }
+
+    // A file name in the temporary folder, for this process; the file goes when the test ends.
+    std::wstring scratchFile(const std::wstring& name) {
+        wchar_t folder[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, folder);
+        scratch_.push_back(folder +
+                           (L"qrd-shell-" + std::to_wstring(GetCurrentProcessId()) + L"-" + name));
+        return scratch_.back();
     }
 
     // The main window started on the state and logged in with the demo PIN.
@@ -116,6 +128,7 @@ protected:
     DialogScript script_{60s};
     HWND main_ = nullptr;
     std::wstring fileName;
+    std::vector<std::wstring> scratch_;
 };
 
 TEST_F(ShellWindowTest, StartsShowsTheTokenLogsInAndClosesOnce) {
@@ -222,12 +235,8 @@ TEST_F(ShellWindowTest, EachTabShowsItsOwnPageCreatedOnce) {
 TEST_F(ShellWindowTest, TheHashingPagesFileDialogsChooseTheFilesItHashes) {
     ASSERT_NE(startLoggedIn(demo()), nullptr);
     HWND page = shownPages(main_).at(0);
-    wchar_t folder[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, folder);
-    const std::wstring name =
-        folder + (L"qrd-shell-" + std::to_wstring(GetCurrentProcessId()) + L"-digest");
-    const std::wstring chosen = name + L".dig";
-    DeleteFileW(chosen.c_str());
+    const std::wstring chosen = scratchFile(L"digest.dig");
+    const std::wstring name = chosen.substr(0, chosen.size() - 4); // typed without extension
 
     fileName = name;
     click(page, IDC_HASH_OUTPUT_BROWSE);
@@ -245,7 +254,7 @@ TEST_F(ShellWindowTest, TheHashingPagesFileDialogsChooseTheFilesItHashes) {
     EXPECT_FALSE(script_.seen()[3].text.empty()) << "a message box over the save dialog";
 
     // The open dialog's one filter has no pattern; a typed name is still taken.
-    const std::wstring input = name + L".txt";
+    const std::wstring input = scratchFile(L"digest.txt");
     std::ofstream(std::filesystem::path(input)) << "abc";
     fileName = input;
     click(page, IDC_HASH_INPUT_BROWSE);
@@ -256,8 +265,6 @@ TEST_F(ShellWindowTest, TheHashingPagesFileDialogsChooseTheFilesItHashes) {
     ASSERT_TRUE(script_.settle());
     EXPECT_EQ(std::filesystem::file_size(std::filesystem::path(chosen)), 32U) << "GOST R 34.11-94";
     EXPECT_EQ(script_.seen().size(), 5U) << "no error box";
-    DeleteFileW(input.c_str());
-    DeleteFileW(chosen.c_str());
     EXPECT_TRUE(closeMain());
 }
 
