@@ -1,8 +1,6 @@
 #include "ui/EncryptPage.h"
 
 #include "support/FileIo.h"
-#include "support/TextConversion.h"
-#include "support/WindowTextBuffer.h"
 #include "ui/CurrentToken.h"
 #include "ui/KeyChoice.h"
 #include "ui/PageHelpers.h"
@@ -57,10 +55,6 @@ void EncryptPage::command(DialogView& view, int id, std::intptr_t, int code) {
 }
 
 void EncryptPage::run(DialogView& view) const {
-    WindowTextBuffer input(WindowTextBuffer::kPathCapacity);
-    WindowTextBuffer output(WindowTextBuffer::kPathCapacity);
-    view.readText(IDC_CRYPT_INPUT, input);
-    view.readText(IDC_CRYPT_OUTPUT, output);
     const SecretKey* key = selectedKey(view, IDC_CRYPT_KEY, keys_);
     if (key == nullptr) {
         return; // the button is disabled without a key
@@ -68,8 +62,8 @@ void EncryptPage::run(DialogView& view) const {
     const bool decrypt = decrypting(view);
 
     WaitCursor wait(view);
-    const Bytes contents = readFile(windowTextToUtf8(input));
+    const Bytes contents = readFile(pathFromEdit(view, IDC_CRYPT_INPUT));
     Token& token = currentToken();
     const Bytes result = decrypt ? token.decrypt(*key, contents) : token.encrypt(*key, contents);
-    writeFile(windowTextToUtf8(output), result);
+    writeFile(pathFromEdit(view, IDC_CRYPT_OUTPUT), result);
 }

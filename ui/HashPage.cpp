@@ -1,8 +1,6 @@
 #include "ui/HashPage.h"
 
 #include "support/FileIo.h"
-#include "support/TextConversion.h"
-#include "support/WindowTextBuffer.h"
 #include "token/Cryptoki.h"
 #include "ui/CurrentToken.h"
 #include "ui/PageHelpers.h"
@@ -34,10 +32,6 @@ void HashPage::command(DialogView& view, int id, std::intptr_t, int code) {
 }
 
 void HashPage::run(DialogView& view) {
-    WindowTextBuffer input(WindowTextBuffer::kPathCapacity);
-    WindowTextBuffer output(WindowTextBuffer::kPathCapacity);
-    view.readText(IDC_HASH_INPUT, input);
-    view.readText(IDC_HASH_OUTPUT, output);
     CK_MECHANISM_TYPE mechanism = CKM_GOSTR3411;
     if (view.isRadioChecked(IDC_HASH_GOST12_256)) {
         mechanism = CKM_GOSTR3411_12_256;
@@ -45,6 +39,7 @@ void HashPage::run(DialogView& view) {
         mechanism = CKM_GOSTR3411_12_512;
     }
     WaitCursor wait(view);
-    const Bytes digest = currentToken().digest(readFile(windowTextToUtf8(input)), mechanism);
-    writeFile(windowTextToUtf8(output), digest);
+    const Bytes digest =
+        currentToken().digest(readFile(pathFromEdit(view, IDC_HASH_INPUT)), mechanism);
+    writeFile(pathFromEdit(view, IDC_HASH_OUTPUT), digest);
 }

@@ -1,8 +1,6 @@
 #include "ui/JournalPage.h"
 
 #include "support/FileIo.h"
-#include "support/TextConversion.h"
-#include "support/WindowTextBuffer.h"
 #include "ui/CurrentToken.h"
 #include "ui/PageHelpers.h"
 #include "ui/resources/Resource.h"
@@ -20,11 +18,9 @@ void JournalPage::command(DialogView& view, int id, std::intptr_t, int code) {
 }
 
 void JournalPage::run(DialogView& view) {
-    WindowTextBuffer path(WindowTextBuffer::kPathCapacity);
-    view.readText(IDC_JOURNAL_OUTPUT, path);
     WaitCursor wait(view);
     // The journal is fetched before the path is looked at: without a path the token is still
     // asked, and the write then fails.
     const Bytes journal = currentToken().getJournal();
-    writeFile(windowTextToUtf8(path), journal);
+    writeFile(pathFromEdit(view, IDC_JOURNAL_OUTPUT), journal);
 }

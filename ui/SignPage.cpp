@@ -1,8 +1,6 @@
 #include "ui/SignPage.h"
 
 #include "support/FileIo.h"
-#include "support/TextConversion.h"
-#include "support/WindowTextBuffer.h"
 #include "token/Mechanisms.h"
 #include "ui/CurrentToken.h"
 #include "ui/KeyChoice.h"
@@ -63,10 +61,6 @@ void SignPage::keyChanged(DialogView& view) const {
 }
 
 void SignPage::run(DialogView& view) const {
-    WindowTextBuffer input(WindowTextBuffer::kPathCapacity);
-    WindowTextBuffer signature(WindowTextBuffer::kPathCapacity);
-    view.readText(IDC_SIGN_INPUT, input);
-    view.readText(IDC_SIGN_SIGNATURE, signature);
     const PrivateKey* key = selectedKey(view, IDC_SIGN_KEY, keys_);
     if (key == nullptr) {
         return; // the button is disabled without a key
@@ -76,10 +70,10 @@ void SignPage::run(DialogView& view) const {
         view.isVisible(IDC_SIGN_VISUALIZE) && view.checkState(IDC_SIGN_VISUALIZE) != 1;
 
     WaitCursor wait(view);
-    const Bytes data = readFile(windowTextToUtf8(input));
+    const Bytes data = readFile(pathFromEdit(view, IDC_SIGN_INPUT));
     Token& token = currentToken();
     const Bytes result =
         invisible ? token.signInvisible(*key, data, mechanisms.digest, mechanisms.signature)
                   : token.sign(*key, data, mechanisms.digest, mechanisms.signature);
-    writeFile(windowTextToUtf8(signature), result);
+    writeFile(pathFromEdit(view, IDC_SIGN_SIGNATURE), result);
 }

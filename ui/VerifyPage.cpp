@@ -1,8 +1,6 @@
 #include "ui/VerifyPage.h"
 
 #include "support/FileIo.h"
-#include "support/TextConversion.h"
-#include "support/WindowTextBuffer.h"
 #include "token/Mechanisms.h"
 #include "ui/CurrentToken.h"
 #include "ui/KeyChoice.h"
@@ -59,10 +57,6 @@ void VerifyPage::keyChanged(DialogView& view) const {
 }
 
 void VerifyPage::run(DialogView& view) const {
-    WindowTextBuffer input(WindowTextBuffer::kPathCapacity);
-    WindowTextBuffer signaturePath(WindowTextBuffer::kPathCapacity);
-    view.readText(IDC_VERIFY_INPUT, input);
-    view.readText(IDC_VERIFY_SIGNATURE, signaturePath);
     const PublicKey* key = selectedKey(view, IDC_VERIFY_KEY, keys_);
     if (key == nullptr) {
         return; // the button is disabled without a key
@@ -73,8 +67,8 @@ void VerifyPage::run(DialogView& view) const {
     {
         WaitCursor wait(view);
         // The signature file is read first: an empty one is reported whatever the data file.
-        const Bytes signature = readFile(windowTextToUtf8(signaturePath));
-        const Bytes data = readFile(windowTextToUtf8(input));
+        const Bytes signature = readFile(pathFromEdit(view, IDC_VERIFY_SIGNATURE));
+        const Bytes data = readFile(pathFromEdit(view, IDC_VERIFY_INPUT));
         valid =
             currentToken().verify(*key, data, signature, mechanisms.digest, mechanisms.signature);
     }

@@ -173,6 +173,7 @@ int main() {
         ok &= benchEncrypt(token, data);
         token.list->C_Finalize(nullptr);
         std::filesystem::remove(statePath);
+        std::filesystem::remove(statePath + ".lock");
         return ok ? 0 : 1;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "emulator_bench: %s\n", error.what());

@@ -104,6 +104,7 @@ int run() {
     direct.list->C_CloseSession(direct.session);
     finalizeToken();
     std::filesystem::remove(statePath);
+    std::filesystem::remove(statePath + ".lock");
 
     const double digestRatio = directDigest / tokenDigest;
     const double encryptRatio = directEncrypt / tokenEncrypt;

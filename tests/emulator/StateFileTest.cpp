@@ -75,10 +75,11 @@ TEST(StateFileTest, DocumentsThatAreNotStatesAreRefused) {
     EXPECT_EQ(minimal.slots[0]->userPinRetriesLeft, 10);
 }
 
-TEST(StateFileTest, SaveReplacesTheFileWholeAndCreatesItsFolder) {
-    const auto folder = std::filesystem::temp_directory_path() / "qrd-state-file-test";
-    std::filesystem::remove_all(folder);
-    const std::u8string path8 = (folder / "sub" / "state.json").u8string();
+// Saving in a fresh folder of the test's own, removed whatever the outcome.
+using StateFileSaveTest = ModuleTest;
+
+TEST_F(StateFileSaveTest, SaveReplacesTheFileWholeAndCreatesItsFolder) {
+    const std::u8string path8 = (folder_ / "sub" / "state.json").u8string();
     const std::string path(path8.begin(), path8.end());
     State state = emulator::demoState();
     emulator::saveState(path, state);
@@ -86,18 +87,16 @@ TEST(StateFileTest, SaveReplacesTheFileWholeAndCreatesItsFolder) {
     emulator::saveState(path, state);
     EXPECT_EQ(emulator::loadState(path).slots[0]->userPinRetriesLeft, 4);
     // Nothing is left beside the file but its lock.
-    EXPECT_EQ(namesIn(folder / "sub"), (std::set<std::string>{"state.json", "state.json.lock"}));
-    std::filesystem::remove_all(folder);
+    EXPECT_EQ(namesIn(folder_ / "sub"), (std::set<std::string>{"state.json", "state.json.lock"}));
+    std::filesystem::remove_all(folder_ / "sub");
     EXPECT_THROW(emulator::loadState(path), StateFileError);
 }
 
 #if !defined(_WIN32)
 // The file holds PINs and key values: it is readable by its owner only, and no copy of it stays
 // behind when a process is killed while saving.
-TEST(StateFileTest, FileIsOwnerOnlyAndNoCopyOutlivesAKilledSave) {
-    const auto folder = std::filesystem::temp_directory_path() / "qrd-state-file-kill-test";
-    std::filesystem::remove_all(folder);
-    const std::string path = (folder / "state.json").string();
+TEST_F(StateFileSaveTest, FileIsOwnerOnlyAndNoCopyOutlivesAKilledSave) {
+    const std::string& path = statePath_;
     const auto modeOf = [&] {
         struct stat status {};
         EXPECT_EQ(::stat(path.c_str(), &status), 0);
@@ -131,9 +130,8 @@ TEST(StateFileTest, FileIsOwnerOnlyAndNoCopyOutlivesAKilledSave) {
         ::kill(child, SIGKILL);
         ::waitpid(child, nullptr, 0);
         emulator::saveState(path, state);
-        EXPECT_EQ(namesIn(folder), (std::set<std::string>{"state.json", "state.json.lock"}));
+        EXPECT_EQ(namesIn(folder_), (std::set<std::string>{"state.json", "state.json.lock"}));
     }
-    std::filesystem::remove_all(folder);
 }
 #endif
 

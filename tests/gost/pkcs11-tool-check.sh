@@ -76,9 +76,13 @@ sign_and_verify() { # id, mechanism, digest file, handle of the public key
     "$token_tool" export-public --handle "$4" --out "$pem" || fail "export-public $4"
     openssl pkeyutl -engine gost -verify -pubin -inkey "$pem" -in "$3" \
         -sigfile "$signature" >/dev/null 2>&1 || fail "openssl rejects the signature of key $1"
-    # A changed digest does not verify.
+    # A changed digest does not verify: byte 3 with all its bits flipped always differs.
     cp "$3" "$work/changed"
-    printf '\x55' | dd of="$work/changed" bs=1 seek=3 conv=notrunc 2>/dev/null
+    byte=$(od -An -tu1 -j3 -N1 "$3")
+    # shellcheck disable=SC2059 # the format is the changed byte
+    printf "\\$(printf %03o $((byte ^ 0xFF)))" |
+        dd of="$work/changed" bs=1 seek=3 conv=notrunc 2>/dev/null
+    cmp -s "$3" "$work/changed" && fail "the changed digest equals the original"
     verdict=$(p11 --verify -m "$2" --id "$1" -i "$work/changed" --signature-file "$signature" 2>&1)
     contains "$verdict" "Invalid signature" "--verify -m $2 --id $1 of a changed digest"
 }

@@ -50,8 +50,15 @@ protected:
         if (moduleBinding() != nullptr) {
             finalizeToken();
         }
-        std::error_code ignored;
-        std::filesystem::remove(statePath_, ignored);
+    }
+
+    // The state file, its lock and the temporary file of a save cut short, whatever the outcome
+    // (after a failed TearDown too).
+    ~EmulatorTest() override {
+        for (const char* suffix : {"", ".lock", ".tmp"}) {
+            std::error_code ignored;
+            std::filesystem::remove(statePath_ + suffix, ignored);
+        }
     }
 
     void writeState(const emulator::State& state) {

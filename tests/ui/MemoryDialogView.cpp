@@ -1,7 +1,6 @@
 #include "MemoryDialogView.h"
 
 #include "support/WindowTextBuffer.h"
-#include "ui/KeyChoice.h"
 
 #include <stdexcept>
 
@@ -25,19 +24,6 @@ void MemoryDialogView::setComboSelection(int id, int index) {
         index >= 0 && static_cast<std::size_t>(index) < combo.items.size() ? index : -1;
 }
 
-void MemoryDialogView::fitDropDownWidth(int id) {
-    Control& combo = controls_[id];
-    DropDownMetrics metrics;
-    metrics.averageCharWidth = kAverageCharWidth;
-    metrics.verticalScroll = combo.verticalScroll;
-    metrics.scrollBarWidth = kScrollBarWidth;
-    metrics.edgeWidth = kEdgeWidth;
-    combo.droppedWidth = dropDownWidth(
-        combo.items,
-        [](std::u16string_view text) { return static_cast<int>(text.size()) * kUnitWidth; },
-        metrics);
-}
-
 std::u16string MemoryDialogView::loadString(unsigned id) {
     const auto found = strings_.find(id);
     return found == strings_.end() ? std::u16string() : found->second;
@@ -54,11 +40,6 @@ bool MemoryDialogView::runFileDialog(FileDialogRequest& request) {
         return false;
     }
     std::u16string path = *answer;
-    // The save dialog appends the default extension to a name typed without one.
-    if (request.save && !request.defaultExtension.empty() &&
-        path.find(u'.', path.find_last_of(u"/\\") + 1) == std::u16string::npos) {
-        path += u"." + request.defaultExtension;
-    }
     path.resize(request.file.size() - 1, u'\0');
     std::copy(path.begin(), path.end(), request.file.begin());
     return true;

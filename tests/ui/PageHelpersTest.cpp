@@ -55,7 +55,7 @@ TEST(FileDialogTest, StringsThatCannotBeLoadedLeaveFilterAndExtensionOut) {
 
 TEST(FileDialogTest, ChosenPathIsReturnedAndCancelGivesNothing) {
     MemoryDialogView view;
-    view.answerFileDialog(u"C:\\Документы\\отчёт");
+    view.answerFileDialog(u"C:\\Документы\\отчёт.sig");
     view.answerFileDialog(std::nullopt);
     EXPECT_EQ(saveFileDialog(view, IDS_FILTER_SIGNATURE, IDS_EXT_SIGNATURE),
               u"C:\\Документы\\отчёт.sig");

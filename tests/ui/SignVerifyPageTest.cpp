@@ -1,8 +1,7 @@
-// The signing and verification pages: key lists, the two signing kinds, verdicts, and the
-// signature files proven by OpenSSL's gost engine in both directions.
+// The signing and verification pages: key lists, the two signing kinds, the token's
+// signatures written to their files as the token returned them, and verdicts.
 #include "PageFixture.h"
-#include "emulator/crypto/PublicKeyInfo.h"
-#include "tests/gost/Backend.h"
+#include "token/Mechanisms.h"
 #include "ui/SignPage.h"
 #include "ui/VerifyPage.h"
 #include "ui/resources/Resource.h"
@@ -15,17 +14,6 @@ using testing::IsEmpty;
 namespace {
 
 using SignVerifyPageTest = PageTest;
-
-const char* opensslDigest(const emulator::KeyObject& key) {
-    switch (*gost::hashByOid(key.gostr3411Params)) {
-    case gost::Hash::Streebog256:
-        return "-md_gost12_256";
-    case gost::Hash::Streebog512:
-        return "-md_gost12_512";
-    default:
-        return "-md_gost94";
-    }
-}
 
 TEST_F(SignVerifyPageTest, WithoutKeysTheListsStayEmptyAndTheButtonsDisabled) {
     emulator::State state = demo();
@@ -60,26 +48,23 @@ TEST_F(SignVerifyPageTest, AKeyListThatCannotBeReadLeavesTheButtonsDisabled) {
     EXPECT_FALSE(view.control(IDC_VERIFY_RUN).enabled);
 }
 
-TEST_F(SignVerifyPageTest, SignaturesOfEveryKeyKindVerifyWithOpenSsl) {
-    ASSERT_TRUE(crosscheck::gostEngineAvailable());
-    emulator::State state = demo();
-    startLoggedIn(state);
+TEST_F(SignVerifyPageTest, SignaturesOfEveryKeyKindVerifyWithTheirPublicKeys) {
+    Token& token = startLoggedIn();
     SignPage page;
     ASSERT_TRUE(page.start(view));
     const std::string data = file("data.txt");
     crosscheck::writeText(data, "договор № 1\n" + std::string(5000, 'z'));
     choose(page, IDC_SIGN_INPUT_BROWSE, data);
 
-    // The demo token's public keys follow their private keys.
-    const auto& objects = tokenOf(state).objects;
+    // The demo token's key pairs: public key i belongs to private key i.
+    const KeyList<PublicKey> publicKeys = token.getPublicKeys();
     const char16_t* captions[] = {u"ГОСТ Р 34.10-2001", u"ГОСТ Р 34.10-2012 (256 бит)",
                                   u"ГОСТ Р 34.10-2012 (512 бит)"};
     for (int index = 0; index < 3; ++index) {
-        const emulator::KeyObject& publicKey = objects[2 * index + 1];
         view.control(IDC_SIGN_KEY).selection = index;
         page.command(view, IDC_SIGN_KEY, 0, 1);
         EXPECT_EQ(view.control(IDC_SIGN_ALGORITHM).text, captions[index]);
-        const std::string signature = file("data" + std::to_string(index));
+        const std::string signature = file("data" + std::to_string(index) + ".sig");
         choose(page, IDC_SIGN_SIGNATURE_BROWSE, signature);
         journal.clear();
         click(page, IDC_SIGN_RUN);
@@ -88,13 +73,10 @@ TEST_F(SignVerifyPageTest, SignaturesOfEveryKeyKindVerifyWithOpenSsl) {
                                                  "C_Digest -> CKR_OK", "C_SignInit -> CKR_OK",
                                                  "C_Sign -> CKR_OK", "C_Sign -> CKR_OK"));
 
-        const std::string pem = file("public" + std::to_string(index) + ".pem");
-        crosscheck::writeText(pem, gost::publicKeyPem(*gost::curveByOid(publicKey.gostr3410Params),
-                                                      *gost::hashByOid(publicKey.gostr3411Params),
-                                                      publicKey.value));
-        EXPECT_NO_THROW(crosscheck::openssl("dgst", std::string(opensslDigest(publicKey)) +
-                                                        " -verify " + pem + " -signature " +
-                                                        signature + ".sig " + data))
+        const PublicKey& key = publicKeys.at(static_cast<std::size_t>(index));
+        const token::MechanismPair mechanisms = token::mechanismsFor(key.getAlgorithm());
+        EXPECT_TRUE(token.verify(key, crosscheck::readFile(data), crosscheck::readFile(signature),
+                                 mechanisms.digest, mechanisms.signature))
             << index;
     }
 }
@@ -125,24 +107,22 @@ TEST_F(SignVerifyPageTest, OnTheScreenModelTheCheckBoxChoosesTheSigningKind) {
                 ElementsAre("C_SignInit -> CKR_OK", "C_Sign -> CKR_OK", "C_Sign -> CKR_OK"));
 }
 
-TEST_F(SignVerifyPageTest, OpenSslSignaturesGetTheirVerdicts) {
-    ASSERT_TRUE(crosscheck::gostEngineAvailable());
-    const crosscheck::KeySet keys = crosscheck::makeKeySet(folder);
-    const std::size_t kind = 1; // 2012-256, the demo token's second public key
-    emulator::State state = demo();
-    tokenOf(state).objects[3].value = keys.kinds[kind].opensslPublicValue;
-    startLoggedIn(state);
+TEST_F(SignVerifyPageTest, SignaturesGetTheirVerdicts) {
+    Token& token = startLoggedIn();
     VerifyPage page;
     ASSERT_TRUE(page.start(view));
     EXPECT_EQ(view.control(IDC_VERIFY_ALGORITHM).text, u"ГОСТ Р 34.10-2001");
     view.control(IDC_VERIFY_KEY).selection = 1;
     page.command(view, IDC_VERIFY_KEY, 0, 1);
 
+    // A signature by the private key of the pair (2012-256), made by the token directly.
+    const KeyList<PrivateKey> privateKeys = token.getPrivateKeys();
+    const token::MechanismPair mechanisms = token::mechanismsFor(privateKeys.at(1).getAlgorithm());
     const std::string data = file("data");
     const std::string signature = file("data.sig");
     crosscheck::writeText(data, std::string(2000, 'q'));
-    crosscheck::openssl("dgst", "-md_gost12_256 -sign " + keys.kinds[kind].opensslPrivatePem +
-                                    " -out " + signature + " " + data);
+    crosscheck::writeFile(signature, token.sign(privateKeys.at(1), crosscheck::readFile(data),
+                                                mechanisms.digest, mechanisms.signature));
     choose(page, IDC_VERIFY_INPUT_BROWSE, data);
     choose(page, IDC_VERIFY_SIGNATURE_BROWSE, signature);
     click(page, IDC_VERIFY_RUN);

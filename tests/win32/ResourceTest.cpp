@@ -279,8 +279,8 @@ TEST(Resources, EditsAndKeyListsHaveTheirStyles) {
                 EXPECT_EQ(value & (ES_PASSWORD | ES_READONLY | ES_AUTOHSCROLL | WS_BORDER),
                           kind | ES_AUTOHSCROLL | WS_BORDER);
             } else if (control.kind == L"ComboBox") {
-                // A fixed list in the token's order. (Scroll bars leave the style until there
-                // is something to scroll.)
+                // A fixed list in the token's order. (The combo box takes WS_VSCROLL off its
+                // own window when it is created.)
                 EXPECT_EQ(value & (0x3 | CBS_SORT), CBS_DROPDOWNLIST);
             }
         }

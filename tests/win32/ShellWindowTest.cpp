@@ -91,7 +91,19 @@ protected:
         MSG message{};
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE) != FALSE) {
         }
+        for (const std::wstring& file : scratch_) {
+            DeleteFileW(file.c_str());
+        }
         EmulatorTest::TearDown();
+    }
+
+    // A file name in the temporary folder, for this process; the file goes when the test ends.
+    std::wstring scratchFile(const std::wstring& name) {
+        wchar_t folder[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, folder);
+        scratch_.push_back(folder +
+                           (L"qrd-shell-" + std::to_wstring(GetCurrentProcessId()) + L"-" + name));
+        return scratch_.back();
     }
 
     // The main window started on the state and logged in with the demo PIN.
@@ -116,6 +128,7 @@ protected:
     DialogScript script_{60s};
     HWND main_ = nullptr;
     std::wstring fileName;
+    std::vector<std::wstring> scratch_;
 };
 
 TEST_F(ShellWindowTest, StartsShowsTheTokenLogsInAndClosesOnce) {
@@ -222,12 +235,8 @@ TEST_F(ShellWindowTest, EachTabShowsItsOwnPageCreatedOnce) {
 TEST_F(ShellWindowTest, TheHashingPagesFileDialogsChooseTheFilesItHashes) {
     ASSERT_NE(startLoggedIn(demo()), nullptr);
     HWND page = shownPages(main_).at(0);
-    wchar_t folder[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, folder);
-    const std::wstring name =
-        folder + (L"qrd-shell-" + std::to_wstring(GetCurrentProcessId()) + L"-digest");
-    const std::wstring chosen = name + L".dig";
-    DeleteFileW(chosen.c_str());
+    const std::wstring chosen = scratchFile(L"digest.dig");
+    const std::wstring name = chosen.substr(0, chosen.size() - 4); // typed without extension
 
     fileName = name;
     click(page, IDC_HASH_OUTPUT_BROWSE);
@@ -245,7 +254,7 @@ TEST_F(ShellWindowTest, TheHashingPagesFileDialogsChooseTheFilesItHashes) {
     EXPECT_FALSE(script_.seen()[3].text.empty()) << "a message box over the save dialog";
 
     // The open dialog's one filter has no pattern; a typed name is still taken.
-    const std::wstring input = name + L".txt";
+    const std::wstring input = scratchFile(L"digest.txt");
     std::ofstream(std::filesystem::path(input)) << "abc";
     fileName = input;
     click(page, IDC_HASH_INPUT_BROWSE);
@@ -256,24 +265,29 @@ TEST_F(ShellWindowTest, TheHashingPagesFileDialogsChooseTheFilesItHashes) {
     ASSERT_TRUE(script_.settle());
     EXPECT_EQ(std::filesystem::file_size(std::filesystem::path(chosen)), 32U) << "GOST R 34.11-94";
     EXPECT_EQ(script_.seen().size(), 5U) << "no error box";
-    DeleteFileW(input.c_str());
-    DeleteFileW(chosen.c_str());
     EXPECT_TRUE(closeMain());
 }
 
-TEST_F(ShellWindowTest, TheKeyDropDownFitsItsWidestName) {
+TEST_F(ShellWindowTest, TheKeyDropDownShowsItsWidestNameBesideItsScrollBar) {
+    // More private keys than the dropped list shows at once (30), the widest name neither
+    // first nor last.
     emulator::State state = demo();
-    for (emulator::KeyObject& key : tokenOf(state).objects) {
-        if (key.objectClass == emulator::ObjectClass::Private) {
-            const std::string label = "Ключ подписи с очень длинной меткой, шире самого списка";
-            key.label.assign(label.begin(), label.end());
-            break;
-        }
+    std::vector<emulator::KeyObject>& objects = tokenOf(state).objects;
+    const emulator::KeyObject signing = objects.at(0);
+    objects.clear();
+    for (int index = 0; index < 40; ++index) {
+        emulator::KeyObject key = signing;
+        key.handle = static_cast<std::uint32_t>(index + 1);
+        const std::string label = index == 17
+                                      ? "Ключ подписи с очень длинной меткой, шире самого списка"
+                                      : "Ключ " + std::string(index % 7, 'x');
+        key.label.assign(label.begin(), label.end());
+        objects.push_back(key);
     }
     ASSERT_NE(startLoggedIn(state), nullptr);
     selectTab(main_, 1);
     HWND combo = GetDlgItem(shownPages(main_).at(0), IDC_SIGN_KEY);
-    ASSERT_NE(combo, nullptr);
+    ASSERT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 40);
 
     // The widest name as the combo box's own font draws it.
     HDC dc = GetDC(combo);
@@ -282,8 +296,7 @@ TEST_F(ShellWindowTest, TheKeyDropDownFitsItsWidestName) {
     TEXTMETRICW metrics{};
     GetTextMetricsW(dc, &metrics);
     int widest = 0;
-    const auto count = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
-    for (int index = 0; index < count; ++index) {
+    for (int index = 0; index < 40; ++index) {
         wchar_t text[256] = {};
         const auto length =
             SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text));
@@ -293,11 +306,8 @@ TEST_F(ShellWindowTest, TheKeyDropDownFitsItsWidestName) {
     }
     SelectObject(dc, previous);
     ReleaseDC(combo, dc);
-    ASSERT_EQ(count, 3) << "the demo token's private keys";
 
-    const bool scrolls = (GetWindowLongPtrW(combo, GWL_STYLE) & WS_VSCROLL) != 0;
-    const int frame =
-        (scrolls ? GetSystemMetrics(SM_CXVSCROLL) : 0) + 2 * GetSystemMetrics(SM_CXEDGE);
+    const int frame = GetSystemMetrics(SM_CXVSCROLL) + 2 * GetSystemMetrics(SM_CXEDGE);
     RECT box{};
     GetWindowRect(combo, &box);
     // Narrower than the name, so that the platform's own minimum does not hide the width set.
@@ -305,6 +315,18 @@ TEST_F(ShellWindowTest, TheKeyDropDownFitsItsWidestName) {
     const auto dropped = static_cast<int>(SendMessageW(combo, CB_GETDROPPEDWIDTH, 0, 0));
     EXPECT_GE(dropped, widest + frame);
     EXPECT_LE(dropped, widest + metrics.tmAveCharWidth + frame) << "no wider than needed";
+
+    // Dropped, the list scrolls, and what its scroll bar leaves shows the widest name whole.
+    COMBOBOXINFO parts{};
+    parts.cbSize = sizeof parts;
+    ASSERT_TRUE(GetComboBoxInfo(combo, &parts));
+    SendMessageW(combo, CB_SHOWDROPDOWN, TRUE, 0);
+    ASSERT_NE(GetWindowLongPtrW(parts.hwndList, GWL_STYLE) & WS_VSCROLL, 0) << "no scroll bar";
+    RECT shown{};
+    GetClientRect(parts.hwndList, &shown);
+    EXPECT_GT(shown.right, widest);
+    SendMessageW(combo, CB_SHOWDROPDOWN, FALSE, 0);
+
     EXPECT_TRUE(closeMain());
 }
 

@@ -26,6 +26,11 @@
 #define IDS_EXT_SIGNATURE 115
 #define IDS_EXT_ENCRYPTED 116
 
+// The style of the pages' key lists: a fixed list in the token's order, with a vertical scroll
+// bar. The combo box takes WS_VSCROLL off its own window when it is created, so the code that
+// sizes the drop-down reads the scroll bar from here, not from the window.
+#define KEY_LIST_STYLE (CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP)
+
 // Main window.
 #define IDC_MAIN_TAB 1000
 #define IDC_MAIN_SERIAL_LABEL 1103

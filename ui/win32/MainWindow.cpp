@@ -44,7 +44,7 @@ const std::array<PageEntry, kPageCount> kPages{{
     {IDD_JOURNAL_PAGE, L"Журнал операции", makePage<JournalPage>},
 }};
 
-// One per main window, attached as its user data from its creation until shutdown.
+// The pages of one main window, from its creation until shutdown destroys them.
 struct PageSet {
     HWND tab = nullptr;
     HWND currentPage = nullptr;
@@ -52,11 +52,24 @@ struct PageSet {
     std::array<std::unique_ptr<Page>, kPageCount> pages;
     Page* currentProcedure = nullptr;
     std::array<HWND, kPageCount> windows{};
-    ShellState shell;
 };
 
+// One per main window, attached as its user data from its creation until it is destroyed:
+// the shell's state lives as long as the window, so that shutdown keeps it while it destroys
+// the pages.
+struct MainWindowState {
+    ShellState shell;
+    std::unique_ptr<PageSet> pages;
+};
+
+MainWindowState* stateOf(HWND mainWindow) {
+    return reinterpret_cast<MainWindowState*>(GetWindowLongPtrW(mainWindow, GWLP_USERDATA));
+}
+
+// Null after shutdown.
 PageSet* pageSetOf(HWND mainWindow) {
-    return reinterpret_cast<PageSet*>(GetWindowLongPtrW(mainWindow, GWLP_USERDATA));
+    MainWindowState* state = stateOf(mainWindow);
+    return state != nullptr ? state->pages.get() : nullptr;
 }
 
 HINSTANCE instanceOf(HWND window) {
@@ -102,7 +115,9 @@ void createPages(HWND mainWindow) {
         set->pages[index] = entry.make();
     }
     PageSet& pages = *set;
-    SetWindowLongPtrW(mainWindow, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(set.release()));
+    auto state = std::make_unique<MainWindowState>();
+    state->pages = std::move(set);
+    SetWindowLongPtrW(mainWindow, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state.release()));
     SendMessageW(pages.tab, TCM_SETCURSEL, 0, 0);
     showPage(pages);
 }
@@ -135,8 +150,10 @@ public:
     }
     void postClose() override { PostMessageW(main_, WM_COMMAND, IDCANCEL, 0); }
     void destroyPagesAndQuit() override {
-        std::unique_ptr<PageSet> set(pageSetOf(main_));
-        SetWindowLongPtrW(main_, GWLP_USERDATA, 0);
+        std::unique_ptr<PageSet> set;
+        if (MainWindowState* state = stateOf(main_)) {
+            set = std::move(state->pages); // taken out first: the pages find no set as they go
+        }
         if (set != nullptr) {
             for (HWND page : set->windows) {
                 if (page != nullptr) {
@@ -172,18 +189,22 @@ INT_PTR CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, L
         if (LOWORD(wParam) != IDCANCEL) {
             return FALSE;
         }
-        // After shutdown the page set is gone, and a second close command finds nothing.
-        if (PageSet* set = pageSetOf(window)) {
+        // A second close command finds the shutdown done and does nothing.
+        if (MainWindowState* state = stateOf(window)) {
             Win32ShellView view(window);
-            shutdown(view, set->shell);
+            shutdown(view, state->shell);
         }
         return TRUE;
     case WM_STARTUP:
-        if (PageSet* set = pageSetOf(window)) {
+        if (MainWindowState* state = stateOf(window)) {
             Win32ShellView view(window);
-            runStartup(view, set->shell);
+            runStartup(view, state->shell);
         }
         return TRUE;
+    case WM_NCDESTROY:
+        delete stateOf(window);
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        return FALSE;
     default:
         return FALSE;
     }

@@ -3,6 +3,7 @@
 #include "support/WindowTextBuffer.h"
 #include "ui/FileDialogRequest.h"
 #include "ui/KeyChoice.h"
+#include "ui/resources/Resource.h"
 
 #include <commdlg.h>
 #include <vector>
@@ -99,7 +100,8 @@ void Win32DialogView::fitDropDownWidth(int id) {
     GetTextMetricsW(dc, &metrics);
     DropDownMetrics dropDown;
     dropDown.averageCharWidth = metrics.tmAveCharWidth;
-    dropDown.verticalScroll = (GetWindowLongPtrW(combo, GWL_STYLE) & WS_VSCROLL) != 0;
+    // Only key lists are widened; their template style, not the window's, has the scroll bar.
+    dropDown.verticalScroll = (KEY_LIST_STYLE & WS_VSCROLL) != 0;
     dropDown.scrollBarWidth = GetSystemMetrics(SM_CXVSCROLL);
     dropDown.edgeWidth = GetSystemMetrics(SM_CXEDGE);
     const int width = dropDownWidth(
