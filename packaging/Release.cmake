@@ -2,8 +2,8 @@
 #
 #   cmake -DSETTINGS=TREE/packaging/settings.cmake -DOUTPUT_DIR=DIR -P Release.cmake
 #
-# SETTINGS, written by packaging/CMakeLists.txt, names the version, the source folder and the
-# built workstation, module and qrd-token. Into OUTPUT_DIR go
+# SETTINGS, written by packaging/CMakeLists.txt, names the version, the source folder, the
+# built workstation, module and qrd-token, and the program's icon. Into OUTPUT_DIR go
 #   workstation-VERSION-setup.exe       the installer (installer.nsi)
 #   workstation-VERSION-portable.zip    the installed files, without the uninstaller
 #   workstation-demo-token-VERSION.zip  the software token, qrd-token and a note on both
@@ -17,7 +17,7 @@ foreach(variable SETTINGS OUTPUT_DIR)
     endif()
 endforeach()
 include(${SETTINGS})
-foreach(file ${WORKSTATION_EXE} ${MODULE_DLL} ${QRD_TOKEN_EXE})
+foreach(file ${WORKSTATION_EXE} ${MODULE_DLL} ${QRD_TOKEN_EXE} ${ICON})
     if(NOT EXISTS ${file})
         message(FATAL_ERROR "Release.cmake: ${file} is not built")
     endif()
@@ -107,7 +107,8 @@ function(run)
 endfunction()
 
 run(${MAKENSIS} -V2 -INPUTCHARSET UTF8 -DVERSION=${VERSION} -DVERSION4=${VERSION}.0
-    -DOUTFILE=${OUTPUT_DIR}/${setup} -DFILES=${stage}/files.nsh ${here}/installer.nsi)
+    -DOUTFILE=${OUTPUT_DIR}/${setup} -DFILES=${stage}/files.nsh -DICON=${ICON}
+    ${here}/installer.nsi)
 
 # The demo package: the module, the tool and the note, UTF-8 with a byte order mark and
 # Windows line ends so that Notepad shows it right.

@@ -7,8 +7,9 @@
 ; It installs the workstation and its guide only. The token's PKCS#11 module belongs to the
 ; token maker's own installation: nothing of that name, its folder or PATH is touched here.
 ;
-; Release.cmake defines VERSION (x.y.z), VERSION4 (x.y.z.0), OUTFILE and FILES, the generated
-; include with the INSTALL_FILES and UNINSTALL_FILES macros (one line per staged file).
+; Release.cmake defines VERSION (x.y.z), VERSION4 (x.y.z.0), OUTFILE, FILES, the generated
+; include with the INSTALL_FILES and UNINSTALL_FILES macros (one line per staged file), and
+; ICON, the program's icon, which the installer and the uninstaller show as their own.
 
 Unicode true
 Target amd64-unicode
@@ -56,6 +57,8 @@ VIAddVersionKey /LANG=1049 "CompanyName" "${PUBLISHER}"
 VIAddVersionKey /LANG=1049 "LegalCopyright" "© ${PUBLISHER}"
 
 !define MUI_ABORTWARNING
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
 !insertmacro MULTIUSER_PAGE_INSTALLMODE
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
@@ -80,14 +83,15 @@ FunctionEnd
 Section
     !insertmacro INSTALL_FILES
     WriteUninstaller "$INSTDIR\uninstall.exe"
-    CreateShortCut "${SHORTCUT}" "$INSTDIR\workstation.exe"
+    ; The shortcut and the uninstall entry show the program's first icon.
+    CreateShortCut "${SHORTCUT}" "$INSTDIR\workstation.exe" "" "$INSTDIR\workstation.exe" 0
 
     ; SHCTX is HKLM for all users and HKCU for the current user, as MultiUser chose.
     ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
     WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
     WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
     WriteRegStr SHCTX "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
-    WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\workstation.exe"
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\workstation.exe,0"
     WriteRegStr SHCTX "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
     WriteRegStr SHCTX "${UNINSTALL_KEY}" "UninstallString" \
         '"$INSTDIR\uninstall.exe" /$MultiUser.InstallMode'

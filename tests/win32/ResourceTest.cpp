@@ -1,12 +1,13 @@
 // The workstation's resources as the running program sees them: the dialogs created from
 // their templates, the texts read back (which proves the UTF-8 script reached UTF-16), the
-// styles the pages rely on, the strings, accelerators, version and manifest.
+// styles the pages rely on, the icon, strings, accelerators, version and manifest.
 #include "ui/resources/Resource.h"
 
 // clang-format off
 #include <windows.h>
 #include <commctrl.h>
 // clang-format on
+#include <cstring>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -377,6 +378,35 @@ TEST(Resources, AltQuestionMarkAndAltSlashSendAbout) {
         }
     }
     DestroyAcceleratorTable(table);
+}
+
+BOOL CALLBACK takeFirstName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR first) {
+    *reinterpret_cast<ULONG_PTR*>(first) = reinterpret_cast<ULONG_PTR>(name);
+    return FALSE;
+}
+
+TEST(Resources, TheIconGroupComesFirstWithFiveSizesOf32Bits) {
+    ULONG_PTR first = 0;
+    EnumResourceNamesW(nullptr, RT_GROUP_ICON, takeFirstName, reinterpret_cast<LONG_PTR>(&first));
+    EXPECT_EQ(first, ULONG_PTR{IDI_WORKSTATION}) << "Explorer shows the first icon group";
+    const HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(IDI_WORKSTATION), RT_GROUP_ICON);
+    ASSERT_NE(found, nullptr);
+    const auto* group = static_cast<const BYTE*>(LockResource(LoadResource(nullptr, found)));
+    // A 6-byte header with the count, then 14-byte entries: width, height (0 for 256), colour
+    // count, reserved, planes, bits per pixel, size and the image's RT_ICON id.
+    WORD count = 0;
+    std::memcpy(&count, group + 4, sizeof count);
+    ASSERT_EQ(SizeofResource(nullptr, found), 6u + 14u * count);
+    std::vector<int> sizes;
+    for (WORD index = 0; index < count; ++index) {
+        const BYTE* entry = group + 6 + 14 * index;
+        sizes.push_back(entry[0] == 0 ? 256 : entry[0]);
+        EXPECT_EQ(entry[1], entry[0]);
+        WORD bits = 0;
+        std::memcpy(&bits, entry + 6, sizeof bits);
+        EXPECT_EQ(bits, 32) << sizes.back() << " px";
+    }
+    EXPECT_EQ(sizes, (std::vector<int>{16, 24, 32, 48, 256}));
 }
 
 std::vector<BYTE> versionBlock() {

@@ -48,6 +48,19 @@ std::vector<HWND> shownPages(HWND main) {
     return pages;
 }
 
+// The width of the window's icon of that kind (ICON_SMALL, ICON_BIG); 0 without one.
+int iconWidth(HWND window, WPARAM kind) {
+    ICONINFO info{};
+    if (!GetIconInfo(reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, kind, 0)), &info)) {
+        return 0;
+    }
+    BITMAP bitmap{};
+    GetObjectW(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return bitmap.bmWidth;
+}
+
 // Selects a tab as the tab control would, which notifies its parent.
 void selectTab(HWND main, int index) {
     SendMessageW(tabOf(main), TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
@@ -142,6 +155,9 @@ TEST_F(ShellWindowTest, StartsShowsTheTokenLogsInAndClosesOnce) {
     main_ = createMainWindow(GetModuleHandleW(nullptr));
     ASSERT_NE(main_, nullptr);
     EXPECT_FALSE(IsWindowVisible(main_)) << "created hidden";
+    // The program's icon on the caption and the taskbar, at the system's sizes.
+    EXPECT_EQ(iconWidth(main_, ICON_SMALL), GetSystemMetrics(SM_CXSMICON));
+    EXPECT_EQ(iconWidth(main_, ICON_BIG), GetSystemMetrics(SM_CXICON));
     const std::vector<std::wstring> captions{L"Хэширование", L"Подпись",        L"Проверка подписи",
                                              L"Шифрование",  L"Смена PIN-кода", L"Журнал операции"};
     ASSERT_EQ(SendMessageW(tabOf(main_), TCM_GETITEMCOUNT, 0, 0), 6);

@@ -3,6 +3,9 @@
 // Control identifiers repeat between dialogs, so each name carries its dialog.
 #pragma once
 
+// The program's icon group, the only one and so the one Explorer shows.
+#define IDI_WORKSTATION 1
+
 // Dialog templates.
 #define IDD_MAIN 129
 #define IDD_ENCRYPT_PAGE 130

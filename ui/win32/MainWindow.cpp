@@ -234,9 +234,30 @@ INT_PTR CALLBACK pageDispatcher(HWND page, UINT message, WPARAM wParam, LPARAM l
     }
 }
 
+namespace {
+
+// The program's icon at the size the system shows for a metric at its DPI. Loaded once and
+// kept for the process, as shared icons are, for every main window it creates.
+HICON programIcon(HINSTANCE instance, int widthMetric, int heightMetric) {
+    return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_WORKSTATION), IMAGE_ICON,
+                                         GetSystemMetrics(widthMetric),
+                                         GetSystemMetrics(heightMetric), LR_DEFAULTCOLOR));
+}
+
+} // namespace
+
 HWND createMainWindow(HINSTANCE instance) {
-    return CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, mainWindowProcedure,
-                              0);
+    HWND window =
+        CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, mainWindowProcedure, 0);
+    if (window != nullptr) {
+        // A dialog has no class icon: the caption shows the small one, the taskbar and
+        // Alt+Tab the big one.
+        static const HICON bigIcon = programIcon(instance, SM_CXICON, SM_CYICON);
+        static const HICON smallIcon = programIcon(instance, SM_CXSMICON, SM_CYSMICON);
+        SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon));
+        SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
+    }
+    return window;
 }
 
 int runMessageLoop(HINSTANCE instance, HWND mainWindow, int showCommand) {

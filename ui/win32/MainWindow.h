@@ -17,7 +17,7 @@ INT_PTR CALLBACK pageDispatcher(HWND page, UINT message, WPARAM wParam, LPARAM l
 // The PIN entry dialog's procedure (template IDD_PIN_DIALOG).
 INT_PTR CALLBACK pinDialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Creates the main window hidden; null when it cannot be created.
+// Creates the main window hidden, with the program's icon; null when it cannot be created.
 HWND createMainWindow(HINSTANCE instance);
 
 // Shows the main window and runs the message loop until the quit message; its exit code.
