@@ -55,7 +55,9 @@ std::string Report::text(const std::string& heading,
     }
     text += '\n';
     text += summary();
-    text += "\n\nЖурнал вызовов PKCS#11:\n";
+    text += "\n\n";
+    text += "Журнал вызовов PKCS#11:";
+    text += '\n';
     for (const std::string& line : callLog) {
         text += line;
         text += '\n';
