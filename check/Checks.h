@@ -15,8 +15,9 @@ struct Options {
     bool journalKeys = false;
 };
 
-// Asks for the user PIN (UTF-8); empty when none was given. The caller wipes it.
-using PinReader = std::function<std::string()>;
+// Asks for the user PIN and reads it (UTF-8) into the string given, which stays empty when
+// none was given; the caller wipes it.
+using PinReader = std::function<void(std::string& pin)>;
 
 // Module, start-up, login, keys, hashing, signing and verification, encryption, the token's
 // journal and shut-down. A check whose preconditions failed is skipped; the others still run.

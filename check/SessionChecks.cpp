@@ -92,14 +92,14 @@ bool checkStartup(Checker& checker, std::unique_ptr<Pkcs11Module> module) {
 }
 
 bool checkLogin(Checker& checker, const PinReader& readPin) {
-    std::string pin = readPin();
+    std::string pin;
     const WipeOnExit wipe{pin};
-    if (pin.empty()) {
-        checker.skip(kLogin, "PIN-код не введён");
-        return false;
-    }
-    Token& token = *Token::instance();
     const Outcome outcome = checker.run(kLogin, [&] {
+        readPin(pin);
+        if (pin.empty()) {
+            return skipped("PIN-код не введён");
+        }
+        Token& token = *Token::instance();
         try {
             token.login(pin);
         } catch (const std::exception&) {

@@ -18,8 +18,8 @@ std::unique_ptr<Pkcs11Module> checkModule(Checker& checker);
 // False when no session was started.
 bool checkStartup(Checker& checker, std::unique_ptr<Pkcs11Module> module);
 
-// Asks for the PIN once and logs in. A refused PIN is reported with what the token then says
-// of the PIN's retries. False unless logged in.
+// Asks for the PIN once and logs in; without a PIN the login is skipped. A refused PIN is
+// reported with what the token then says of the PIN's retries. False unless logged in.
 bool checkLogin(Checker& checker, const PinReader& readPin);
 
 // finalizeToken: the session closed, the module finalised and unloaded.

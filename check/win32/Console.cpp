@@ -54,15 +54,19 @@ void Console::writeErrorLine(const std::string& line) {
     write(errors_, errorsAreConsole_, line + "\r\n");
 }
 
-std::string Console::readPin() {
+void Console::readPin(std::string& pin) {
     HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     if (input == INVALID_HANDLE_VALUE || input == nullptr) {
-        return {};
+        return;
     }
-    return isConsole(input) ? readPinFromConsole(input) : readPinLine(input);
+    if (isConsole(input)) {
+        readPinFromConsole(input, pin);
+    } else {
+        readPinLine(input, pin);
+    }
 }
 
-std::string Console::readPinFromConsole(void* input) {
+void Console::readPinFromConsole(void* input, std::string& pin) {
     // The prompt goes to the console the PIN is typed into, wherever the output goes.
     HANDLE screen = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
@@ -71,9 +75,9 @@ std::string Console::readPinFromConsole(void* input) {
     DWORD mode = 0;
     GetConsoleMode(input, &mode);
     SetConsoleMode(input, (mode & ~ENABLE_ECHO_INPUT) | ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT);
-    std::u16string pin;
-    const WipeWide wipePin{pin};
-    pin.reserve(kPinCapacity);
+    std::u16string typed;
+    const WipeWide wipeTyped{typed};
+    typed.reserve(kPinCapacity);
     std::u16string chunk(64, u'\0');
     const WipeWide wipeChunk{chunk};
     bool lineEnded = false;
@@ -87,8 +91,8 @@ std::string Console::readPinFromConsole(void* input) {
             const char16_t unit = chunk[i];
             if (unit == u'\n') {
                 lineEnded = true;
-            } else if (unit != u'\r' && pin.size() < kPinCapacity) {
-                pin.push_back(unit);
+            } else if (unit != u'\r' && typed.size() < kPinCapacity) {
+                typed.push_back(unit);
             }
         }
     }
@@ -98,11 +102,13 @@ std::string Console::readPinFromConsole(void* input) {
     if (screen != INVALID_HANDLE_VALUE) {
         CloseHandle(screen);
     }
-    return wideToUtf8(pin);
+    std::string converted = wideToUtf8(typed);
+    pin.assign(converted);
+    secureWipe(converted);
 }
 
-std::string Console::readPinLine(void* input) {
-    std::string pin;
+void Console::readPinLine(void* input, std::string& pin) {
+    // Room for the longest PIN kept, so that growing never leaves a copy behind.
     pin.reserve(kPinCapacity);
     char byte = 0;
     DWORD read = 0;
@@ -112,7 +118,6 @@ std::string Console::readPinLine(void* input) {
         }
     }
     secureWipe(&byte, sizeof byte);
-    return pin;
 }
 
 } // namespace check

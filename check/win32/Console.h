@@ -14,14 +14,15 @@ public:
     void writeLine(const std::string& line);
     void writeErrorLine(const std::string& line);
 
-    // The user PIN as UTF-8. From a console: asked for with a prompt, typed without echo.
-    // Otherwise one line of standard input, for scripted runs. Empty when nothing was given.
-    // Every buffer that held it is wiped; the caller wipes the result.
-    std::string readPin();
+    // Reads the user PIN as UTF-8 into `pin`. From a console: asked for with a prompt, typed
+    // without echo. Otherwise one line of standard input, for scripted runs. Nothing is read
+    // when nothing was given. Every buffer of its own that held it is wiped; the caller wipes
+    // `pin`.
+    void readPin(std::string& pin);
 
 private:
-    std::string readPinFromConsole(void* input);
-    std::string readPinLine(void* input);
+    void readPinFromConsole(void* input, std::string& pin);
+    void readPinLine(void* input, std::string& pin);
 
     void* output_;
     void* errors_;

@@ -122,7 +122,7 @@ int wmain(int argc, wchar_t** argv) {
     getLogger().setListBox(log);
     check::Report report([&](const std::string& text) { console.writeLine(text); });
     check::runChecks(
-        line->options, [&] { return console.readPin(); }, report, *log);
+        line->options, [&](std::string& pin) { console.readPin(pin); }, report, *log);
     getLogger().setListBox(nullptr);
 
     console.writeLine("");
