@@ -3,10 +3,10 @@
 #   cmake -DSETTINGS=TREE/packaging/settings.cmake -DOUTPUT_DIR=DIR -P Release.cmake
 #
 # SETTINGS, written by packaging/CMakeLists.txt, names the version, the source folder, the
-# built workstation, module and qrd-token, and the program's icon. Into OUTPUT_DIR go
+# built workstation, token-check, module and qrd-token, and the program's icon. Into OUTPUT_DIR go
 #   workstation-VERSION-setup.exe       the installer (installer.nsi)
 #   workstation-VERSION-portable.zip    the installed files, without the uninstaller
-#   workstation-demo-token-VERSION.zip  the software token, qrd-token and a note on both
+#   workstation-demo-token-VERSION.zip  the software token, qrd-token, token-check and a note
 #   SHA256SUMS                          of the three, as sha256sum writes them
 # and OUTPUT_DIR/stage holds what was packed.
 cmake_minimum_required(VERSION 3.25)
@@ -17,7 +17,7 @@ foreach(variable SETTINGS OUTPUT_DIR)
     endif()
 endforeach()
 include(${SETTINGS})
-foreach(file ${WORKSTATION_EXE} ${MODULE_DLL} ${QRD_TOKEN_EXE} ${ICON})
+foreach(file ${WORKSTATION_EXE} ${TOKEN_CHECK_EXE} ${MODULE_DLL} ${QRD_TOKEN_EXE} ${ICON})
     if(NOT EXISTS ${file})
         message(FATAL_ERROR "Release.cmake: ${file} is not built")
     endif()
@@ -40,9 +40,9 @@ file(REMOVE ${OUTPUT_DIR}/${setup} ${OUTPUT_DIR}/${portable} ${OUTPUT_DIR}/${dem
      ${OUTPUT_DIR}/SHA256SUMS)
 file(MAKE_DIRECTORY ${program_dir} ${demo_dir})
 
-# What the installer installs: the program and the user guide with its screenshots, as the
-# source folder holds them now (not when the tree was configured).
-file(COPY ${WORKSTATION_EXE} DESTINATION ${program_dir})
+# What the installer installs: the program, token-check and the user guide with its
+# screenshots, as the source folder holds them now (not when the tree was configured).
+file(COPY ${WORKSTATION_EXE} ${TOKEN_CHECK_EXE} DESTINATION ${program_dir})
 set(guide ${SOURCE_DIR}/docs/guide.md)
 if(NOT EXISTS ${guide})
     message(FATAL_ERROR "Release.cmake: the user guide docs/guide.md is missing")
@@ -110,9 +110,9 @@ run(${MAKENSIS} -V2 -INPUTCHARSET UTF8 -DVERSION=${VERSION} -DVERSION4=${VERSION
     -DOUTFILE=${OUTPUT_DIR}/${setup} -DFILES=${stage}/files.nsh -DICON=${ICON}
     ${here}/installer.nsi)
 
-# The demo package: the module, the tool and the note, UTF-8 with a byte order mark and
-# Windows line ends so that Notepad shows it right.
-file(COPY ${MODULE_DLL} ${QRD_TOKEN_EXE} DESTINATION ${demo_dir})
+# The demo package: the module, the tool, token-check to try on the demo token, and the note,
+# UTF-8 with a byte order mark and Windows line ends so that Notepad shows it right.
+file(COPY ${MODULE_DLL} ${QRD_TOKEN_EXE} ${TOKEN_CHECK_EXE} DESTINATION ${demo_dir})
 file(READ ${here}/demo-token.txt note)
 string(REPLACE "\n" "\r\n" note "${note}")
 string(ASCII 239 187 191 bom)

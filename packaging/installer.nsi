@@ -4,7 +4,8 @@
 ;
 ;   workstation-VERSION-setup.exe /S [/CurrentUser | /AllUsers] [/D=FOLDER]
 ;
-; It installs the workstation and its guide only. The token's PKCS#11 module belongs to the
+; It installs the workstation, token-check (the token's acceptance run, a console program
+; without a shortcut) and the guide only. The token's PKCS#11 module belongs to the
 ; token maker's own installation: nothing of that name, its folder or PATH is touched here.
 ;
 ; Release.cmake defines VERSION (x.y.z), VERSION4 (x.y.z.0), OUTFILE, FILES, the generated

@@ -62,6 +62,45 @@ void Pkcs11Module::load(const char* libraryName) {
     }
 }
 
+std::vector<std::string_view> Pkcs11Module::missingEntries() const {
+    std::vector<std::string_view> missing;
+#define CHECK_ENTRY(list, entry)                                                                   \
+    if ((list)->entry == nullptr) {                                                                \
+        missing.push_back(#entry);                                                                 \
+    }
+    CHECK_ENTRY(functions_, C_Initialize)
+    CHECK_ENTRY(functions_, C_Finalize)
+    CHECK_ENTRY(functions_, C_GetFunctionList)
+    CHECK_ENTRY(functions_, C_GetSlotList)
+    CHECK_ENTRY(functions_, C_GetTokenInfo)
+    CHECK_ENTRY(functions_, C_SetPIN)
+    CHECK_ENTRY(functions_, C_OpenSession)
+    CHECK_ENTRY(functions_, C_CloseSession)
+    CHECK_ENTRY(functions_, C_Login)
+    CHECK_ENTRY(functions_, C_GetAttributeValue)
+    CHECK_ENTRY(functions_, C_FindObjectsInit)
+    CHECK_ENTRY(functions_, C_FindObjects)
+    CHECK_ENTRY(functions_, C_FindObjectsFinal)
+    CHECK_ENTRY(functions_, C_EncryptInit)
+    CHECK_ENTRY(functions_, C_Encrypt)
+    CHECK_ENTRY(functions_, C_DecryptInit)
+    CHECK_ENTRY(functions_, C_Decrypt)
+    CHECK_ENTRY(functions_, C_DigestInit)
+    CHECK_ENTRY(functions_, C_Digest)
+    CHECK_ENTRY(functions_, C_SignInit)
+    CHECK_ENTRY(functions_, C_Sign)
+    CHECK_ENTRY(functions_, C_VerifyInit)
+    CHECK_ENTRY(functions_, C_Verify)
+    CHECK_ENTRY(extended_, C_EX_GetFunctionListExtended)
+    CHECK_ENTRY(extended_, C_EX_GetTokenInfoExtended)
+    CHECK_ENTRY(extended_, C_EX_SetLocalPIN)
+    CHECK_ENTRY(extended_, C_EX_GetJournal)
+    CHECK_ENTRY(extended_, C_EX_SignInvisibleInit)
+    CHECK_ENTRY(extended_, C_EX_SignInvisible)
+#undef CHECK_ENTRY
+    return missing;
+}
+
 namespace {
 
 // An entry that a broken module leaves empty answers as a function it does not offer, rather

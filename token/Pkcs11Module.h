@@ -6,6 +6,9 @@
 
 #include "token/Cryptoki.h"
 
+#include <string_view>
+#include <vector>
+
 struct Pkcs11ModuleTestAccess;
 
 class Pkcs11Module {
@@ -19,6 +22,10 @@ public:
 
     Pkcs11Module(const Pkcs11Module&) = delete;
     Pkcs11Module& operator=(const Pkcs11Module&) = delete;
+
+    // The names of the entries below that the module's lists leave empty, in list order; a
+    // wrapper answers such an entry with CKR_FUNCTION_NOT_SUPPORTED.
+    std::vector<std::string_view> missingEntries() const;
 
     void C_Initialize(CK_VOID_PTR initArgs);
     void C_Finalize(CK_VOID_PTR reserved);

@@ -7,6 +7,7 @@
 #include "token/Key.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,9 @@ class Pkcs11Module;
 // firmware minor version 2, and opens a read/write session. On failure nothing stays loaded
 // and no Token exists.
 void initializeToken();
+// The same with a module the caller has already loaded; it is released with the session, or
+// at once when the start-up fails.
+void initializeToken(std::unique_ptr<Pkcs11Module> module);
 
 // Closes the session, finalises and unloads the module. C_Finalize and the unloading happen on
 // every path; a failing C_CloseSession is ignored, and any other failure (C_Finalize's, or the
@@ -47,6 +51,10 @@ public:
     void setPin(const std::string& newPin);
     // Asks the screen model to take a new PIN2 on its own screen.
     void setLocalPin();
+    // The flags of the token's information as the token reports them now, the state of the
+    // user PIN among them (CKF_USER_PIN_COUNT_LOW, CKF_USER_PIN_FINAL_TRY,
+    // CKF_USER_PIN_LOCKED).
+    CK_FLAGS getTokenFlags();
 
     // The handles matching the template, in the module's order.
     std::vector<CK_OBJECT_HANDLE> findObjects(CK_ATTRIBUTE_PTR attributes, CK_ULONG count);
@@ -72,7 +80,10 @@ public:
     Bytes getJournal();
 
 private:
-    friend void initializeToken();
+    friend void initializeToken(std::unique_ptr<Pkcs11Module> module);
+    // The same with a module the caller has already loaded; it is released with the session, or
+    // at once when the start-up fails.
+    void initializeToken(std::unique_ptr<Pkcs11Module> module);
     friend void finalizeToken();
     Token(Pkcs11Module& module, CK_SLOT_ID slot, const CK_TOKEN_INFO& info, std::uint32_t checksum,
           bool checksumInvalid, bool screenModel);

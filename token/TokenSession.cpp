@@ -32,8 +32,15 @@ Token* Token::instance() noexcept {
 }
 
 void initializeToken() {
+    initializeToken(std::make_unique<Pkcs11Module>());
+}
+
+void initializeToken(std::unique_ptr<Pkcs11Module> loaded) {
     if (theModule) {
         throw std::logic_error("The token session is already started");
+    }
+    if (!loaded) {
+        throw std::logic_error("No module to start the token session with");
     }
     // Released, and with it unloaded, on every path that does not end in a started session.
     struct ReleaseUnlessStarted {
@@ -44,7 +51,7 @@ void initializeToken() {
             }
         }
     } release;
-    theModule = std::make_unique<Pkcs11Module>();
+    theModule = std::move(loaded);
     Pkcs11Module& module = *theModule;
     module.C_Initialize(nullptr);
     try {
@@ -157,4 +164,10 @@ void Token::setPin(const std::string& newPin) {
 
 void Token::setLocalPin() {
     module().C_EX_SetLocalPIN(slotId_, nullptr, 0, nullptr, 0, LOCAL_PIN_ID);
+}
+
+CK_FLAGS Token::getTokenFlags() {
+    CK_TOKEN_INFO info{};
+    module().C_GetTokenInfo(slotId_, &info);
+    return info.flags;
 }

@@ -65,7 +65,7 @@ std::set<std::string> failureTexts() {
 // The code lines of the program's sources, comments left out.
 std::vector<std::string> codeLines() {
     std::vector<std::string> code;
-    for (const char* folder : {"ui", "token", "support"}) {
+    for (const char* folder : {"ui", "token", "support", "check"}) {
         for (const auto& entry : fs::recursive_directory_iterator(kSources / folder)) {
             const std::string extension = entry.path().extension().string();
             if (extension != ".cpp" && extension != ".h") {

@@ -139,6 +139,23 @@ TEST_F(WrapperTest, EachWrapperCallsItsEntryWithItsArgumentsUnderItsName) {
     expectEntry<21>(&M::C_EX_GetJournal, true, "C_EX_GetJournal");
     expectEntry<22>(&M::C_EX_SignInvisibleInit, true, "C_EX_SignInvisibleInit");
     expectEntry<23>(&M::C_EX_SignInvisible, true, "C_EX_SignInvisible");
+    // With every wrapper's entry in place none is missing: the 29 names are the wrappers'.
+    EXPECT_THAT(module->missingEntries(), testing::IsEmpty());
+}
+
+TEST_F(WrapperTest, EveryEmptyEntryThatAWrapperCallsIsNamedAsMissing) {
+    const std::vector<std::string_view> empty = module->missingEntries();
+    ASSERT_EQ(empty.size(), 29u);
+    EXPECT_EQ(empty.front(), "C_Initialize");
+    EXPECT_EQ(empty.back(), "C_EX_SignInvisible");
+    install<18, CK_FUNCTION_LIST, CK_SESSION_HANDLE, CK_USER_TYPE, CK_UTF8CHAR_PTR, CK_ULONG>(
+        standard, offsetof(CK_FUNCTION_LIST, C_Initialize));
+    install<21, ExtendedFunctionList, CK_SLOT_ID, CK_BYTE_PTR, CK_ULONG_PTR>(
+        extended, offsetof(ExtendedFunctionList, C_EX_GetFunctionListExtended));
+    const std::vector<std::string_view> missing = module->missingEntries();
+    EXPECT_EQ(missing.size(), 27u);
+    EXPECT_THAT(missing, testing::Not(testing::Contains("C_Login")));
+    EXPECT_THAT(missing, testing::Not(testing::Contains("C_EX_GetJournal")));
 }
 
 TEST_F(WrapperTest, AFailingCallIsLoggedBeforeItsExceptionLeaves) {

@@ -1,6 +1,7 @@
 #include "token/platform/ModuleLoader.h"
 
 #include <dlfcn.h>
+#include <link.h>
 
 namespace token::platform {
 
@@ -27,6 +28,24 @@ bool isLibraryLoaded(const char* name) noexcept {
     }
     dlclose(library);
     return true;
+}
+
+std::string loadedLibraryPath(const char* name) {
+    void* library = dlopen(name, RTLD_NOW | RTLD_NOLOAD);
+    if (library == nullptr) {
+        return {};
+    }
+    link_map* map = nullptr;
+    std::string path;
+    if (dlinfo(library, RTLD_DI_LINKMAP, &map) == 0 && map != nullptr && map->l_name != nullptr) {
+        path = map->l_name;
+    }
+    dlclose(library);
+    return path;
+}
+
+void keepCurrentFolderOutOfSearch() noexcept {
+    // dlopen searches no current folder for a bare name unless LD_LIBRARY_PATH names it.
 }
 
 } // namespace token::platform

@@ -1,3 +1,4 @@
+#include "support/TextConversion.h"
 #include "token/platform/ModuleLoader.h"
 
 #include <windows.h>
@@ -22,6 +23,28 @@ void freeLibrary(LibraryHandle library) noexcept {
 
 bool isLibraryLoaded(const char* name) noexcept {
     return GetModuleHandleA(name) != nullptr;
+}
+
+std::string loadedLibraryPath(const char* name) {
+    const HMODULE library = GetModuleHandleA(name);
+    if (library == nullptr) {
+        return {};
+    }
+    wchar_t path[32768];
+    const DWORD length = GetModuleFileNameW(library, path, sizeof path / sizeof path[0]);
+    if (length == 0 || length >= sizeof path / sizeof path[0]) {
+        return {};
+    }
+    return wideToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(path), length));
+}
+
+void keepCurrentFolderOutOfSearch() noexcept {
+    // Naming a folder takes the current one out on Windows and on Wine alike (Wine keeps it
+    // for an empty name); the system folder is searched anyway, so naming it adds nothing.
+    // The program's folder, the system folders and PATH still find the real module.
+    wchar_t systemFolder[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(systemFolder, MAX_PATH);
+    SetDllDirectoryW(length > 0 && length < MAX_PATH ? systemFolder : L"");
 }
 
 } // namespace token::platform
