@@ -44,12 +44,6 @@ std::string pinState(CK_FLAGS flags) {
     return "токен не сообщает об уменьшении числа попыток ввода PIN-кода";
 }
 
-// Wipes the PIN on every path out of the login.
-struct WipeOnExit {
-    std::string& text;
-    ~WipeOnExit() { secureWipe(text); }
-};
-
 } // namespace
 
 std::unique_ptr<Pkcs11Module> checkModule(Checker& checker) {

@@ -14,11 +14,6 @@ constexpr int kNotLoggedIn = 2;
 constexpr int kOk = 1;
 constexpr int kCancel = 2;
 
-struct WipeOnExit {
-    std::string& text;
-    ~WipeOnExit() { secureWipe(text); }
-};
-
 } // namespace
 
 void pinDialogOk(DialogView& view) {

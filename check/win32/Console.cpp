@@ -31,15 +31,6 @@ void write(HANDLE handle, bool console, const std::string& text) {
     }
 }
 
-// Wipes a wide buffer on every path.
-struct WipeWide {
-    std::u16string& text;
-    ~WipeWide() {
-        secureWipe(text.data(), text.size() * sizeof(char16_t));
-        text.clear();
-    }
-};
-
 } // namespace
 
 Console::Console()
@@ -76,10 +67,10 @@ void Console::readPinFromConsole(void* input, std::string& pin) {
     GetConsoleMode(input, &mode);
     SetConsoleMode(input, (mode & ~ENABLE_ECHO_INPUT) | ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT);
     std::u16string typed;
-    const WipeWide wipeTyped{typed};
+    const WipeOnExit wipeTyped{typed};
     typed.reserve(kPinCapacity);
     std::u16string chunk(64, u'\0');
-    const WipeWide wipeChunk{chunk};
+    const WipeOnExit wipeChunk{chunk};
     bool lineEnded = false;
     while (!lineEnded) {
         DWORD read = 0;
