@@ -36,15 +36,19 @@ bool enterMountNamespace() {
         return ::unshare(CLONE_NEWNS) == 0;
     }
     // Without root, a user namespace in which this user is root; its files stay this user's.
-    const std::string map = "0 " + std::to_string(::geteuid()) + " 1";
+    const std::string users = "0 " + std::to_string(::geteuid()) + " 1";
+    const std::string groups = "0 " + std::to_string(::getegid()) + " 1";
     if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) {
         return false;
     }
     std::ofstream("/proc/self/setgroups") << "deny";
-    std::ofstream uidMap("/proc/self/uid_map");
-    uidMap << map;
-    uidMap.close();
-    return uidMap.good();
+    std::ofstream userMap("/proc/self/uid_map");
+    userMap << users;
+    userMap.close();
+    std::ofstream groupMap("/proc/self/gid_map");
+    groupMap << groups;
+    groupMap.close();
+    return userMap.good() && groupMap.good();
 }
 
 // A 64 KiB tmpfs over `dir`, holding a small file that a 1 MiB write then tries to replace.
