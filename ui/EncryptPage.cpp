@@ -67,3 +67,11 @@ void EncryptPage::run(DialogView& view) const {
     const Bytes result = decrypt ? token.decrypt(*key, contents) : token.encrypt(*key, contents);
     writeFile(pathFromEdit(view, IDC_CRYPT_OUTPUT), result);
 }
+
+bool EncryptPage::runsCommand(int id) const {
+    return id == IDC_CRYPT_RUN;
+}
+
+void EncryptPage::updateButtons(DialogView& view) {
+    updateEncryptButton(view);
+}

@@ -43,3 +43,11 @@ void HashPage::run(DialogView& view) {
         currentToken().digest(readFile(pathFromEdit(view, IDC_HASH_INPUT)), mechanism);
     writeFile(pathFromEdit(view, IDC_HASH_OUTPUT), digest);
 }
+
+bool HashPage::runsCommand(int id) const {
+    return id == IDC_HASH_RUN;
+}
+
+void HashPage::updateButtons(DialogView& view) {
+    updateHashButton(view);
+}

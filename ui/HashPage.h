@@ -7,6 +7,8 @@ class HashPage : public Page {
 public:
     bool start(DialogView& view) override;
     void command(DialogView& view, int id, std::intptr_t control, int code) override;
+    bool runsCommand(int id) const override;
+    void updateButtons(DialogView& view) override;
 
 private:
     static void run(DialogView& view);

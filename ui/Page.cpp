@@ -6,6 +6,9 @@ bool startPage(Page& page, DialogView& view) {
     try {
         return page.start(view);
     } catch (const std::exception& error) {
+        // Whatever step failed, the buttons follow the page's rule: a page left half set up
+        // (no key list, no names) offers no command that would do nothing.
+        page.updateButtons(view);
         reportError(view, error);
         return false;
     }

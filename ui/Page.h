@@ -14,6 +14,11 @@ public:
     virtual bool start(DialogView& view) = 0;
     // A control of the page sent a command with the notification code.
     virtual void command(DialogView& view, int id, std::intptr_t control, int code) = 0;
+    // Whether the control is a button that runs a command of the token.
+    virtual bool runsCommand(int id) const = 0;
+    // Enables or disables the page's command buttons by the page's rule; a page without a rule
+    // enables them.
+    virtual void updateButtons(DialogView& view) = 0;
 };
 
 // Runs the page's start; after a failure, shown in an error box, the answer is false.

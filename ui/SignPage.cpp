@@ -7,15 +7,10 @@
 #include "ui/PageHelpers.h"
 #include "ui/resources/Resource.h"
 
-#include <exception>
-
 bool SignPage::start(DialogView& view) {
-    try {
+    {
         WaitCursor wait(view);
         keys_ = currentToken().getPrivateKeys();
-    } catch (const std::exception&) {
-        updateSignButton(view); // no key: the button is disabled, as on every other path
-        throw;
     }
     fillKeyCombo(view, IDC_SIGN_KEY, keys_, privateKeyName);
     if (const PrivateKey* key = selectedKey(view, IDC_SIGN_KEY, keys_)) {
@@ -76,4 +71,12 @@ void SignPage::run(DialogView& view) const {
         invisible ? token.signInvisible(*key, data, mechanisms.digest, mechanisms.signature)
                   : token.sign(*key, data, mechanisms.digest, mechanisms.signature);
     writeFile(pathFromEdit(view, IDC_SIGN_SIGNATURE), result);
+}
+
+bool SignPage::runsCommand(int id) const {
+    return id == IDC_SIGN_RUN;
+}
+
+void SignPage::updateButtons(DialogView& view) {
+    updateSignButton(view);
 }

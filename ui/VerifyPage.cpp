@@ -7,15 +7,10 @@
 #include "ui/PageHelpers.h"
 #include "ui/resources/Resource.h"
 
-#include <exception>
-
 bool VerifyPage::start(DialogView& view) {
-    try {
+    {
         WaitCursor wait(view);
         keys_ = currentToken().getPublicKeys();
-    } catch (const std::exception&) {
-        updateVerifyButton(view); // no key: the button is disabled, as on every other path
-        throw;
     }
     fillKeyCombo(view, IDC_VERIFY_KEY, keys_, asymmetricKeyName);
     if (const PublicKey* key = selectedKey(view, IDC_VERIFY_KEY, keys_)) {
@@ -74,4 +69,12 @@ void VerifyPage::run(DialogView& view) const {
     }
     view.messageBox(valid ? u"Подпись достоверна" : u"Подпись ошибочна",
                     u"Результат проверки подписи");
+}
+
+bool VerifyPage::runsCommand(int id) const {
+    return id == IDC_VERIFY_RUN;
+}
+
+void VerifyPage::updateButtons(DialogView& view) {
+    updateVerifyButton(view);
 }

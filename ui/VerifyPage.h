@@ -9,6 +9,8 @@ class VerifyPage : public Page {
 public:
     bool start(DialogView& view) override;
     void command(DialogView& view, int id, std::intptr_t control, int code) override;
+    bool runsCommand(int id) const override;
+    void updateButtons(DialogView& view) override;
 
 private:
     void keyChanged(DialogView& view) const;

@@ -104,6 +104,8 @@ public:
     explicit ThrowingPage(std::function<void()> failure) : failure_(std::move(failure)) {}
     bool start(DialogView&) override { return true; }
     void command(DialogView&, int, std::intptr_t, int) override { failure_(); }
+    bool runsCommand(int) const override { return false; }
+    void updateButtons(DialogView&) override {}
 
 private:
     std::function<void()> failure_;
