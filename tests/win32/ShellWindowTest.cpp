@@ -7,7 +7,6 @@
 #include "ui/win32/MainWindow.h"
 
 #include <fstream>
-#include <uxtheme.h>
 
 namespace {
 
@@ -243,7 +242,6 @@ TEST_F(ShellWindowTest, EachTabShowsItsOwnPageCreatedOnce) {
     SendMessageW(tabOf(main_), TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
     EXPECT_EQ(placeInTab(main_, encryption).x, area.left);
     EXPECT_EQ(placeInTab(main_, encryption).y, area.top);
-    EXPECT_TRUE(IsThemeDialogTextureEnabled(encryption)) << "the tab's background, from UxTheme";
 
     SetDlgItemTextW(encryption, IDC_CRYPT_INPUT, L"C:\\данные\\отчёт.txt");
     // An arrow key to the tab control, which notifies the main window itself.
