@@ -17,7 +17,10 @@ bool handleDialogKeys(HWND mainWindow, MSG& message) {
         const auto code = static_cast<UINT>(SendMessageW(
             message.hwnd, WM_GETDLGCODE, message.wParam, reinterpret_cast<LPARAM>(&message)));
         if ((code & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)) == 0) {
-            if (message.wParam == VK_RETURN &&
+            // A held key repeats its key-down message (bit 30: it was down before): it
+            // presses the button once, as a held Space does.
+            const bool repeated = (message.lParam & (LPARAM{1} << 30)) != 0;
+            if (message.wParam == VK_RETURN && !repeated &&
                 (code & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) != 0 &&
                 IsWindowEnabled(message.hwnd) != FALSE) {
                 // The click the button itself would report, to the page that holds it.
