@@ -1,7 +1,8 @@
 // The end-to-end driver's session with one run of the workstation: it starts the program,
 // waits for its windows within bounds, acts on them as the user would and records what it saw.
 // WorkstationDriver.cpp holds the start, the login, hashing and the close; Journey.cpp the
-// walk through the other tabs; FailingCommand.cpp one command meant to fail.
+// walk through the other tabs; FailingCommand.cpp one command meant to fail; Keyboard.cpp the
+// program used from the keyboard.
 #pragma once
 
 #include "tests/e2e/DriverWindows.h"
@@ -59,6 +60,15 @@ private:
     bool encryptAndDecrypt();
     bool changePin();
     bool saveJournal();
+
+    // Keyboard.cpp: the program used from the keyboard alone, on the files of --keyboard.
+    HWND focus() const;
+    // Strokes the key (with the modifier held) and waits for the focus to move; the control
+    // then focused, null when it did not move.
+    HWND strokeForFocus(WORD key, WORD modifier = 0);
+    bool tabTo(HWND control);
+    std::wstring chooseFileByKeys(WORD key, HWND page, int edit, const std::wstring& path);
+    bool keyboard(HWND pinDialog);
 
     // FailingCommand.cpp: the command named by --command, on the files of --files.
     std::wstring commandFile(const wchar_t* name);

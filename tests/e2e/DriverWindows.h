@@ -45,7 +45,7 @@ std::vector<std::wstring> listLines(HWND list);
 // (any when 0).
 HWND findDialog(DWORD process, const wchar_t* caption, int childId = 0);
 
-// The visible dialog among the children of `parent` (the shown page of the tab control).
+// The visible dialog among the children of `parent` (the shown page of the main window).
 HWND findVisibleChildDialog(HWND parent);
 
 // The first edit control inside `parent` (the file name box of a file dialog).

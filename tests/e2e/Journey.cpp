@@ -25,7 +25,7 @@ std::wstring Driver::journeyFile(const wchar_t* name) {
 // main window, which shows the page, creating it on its first selection); gives the page.
 HWND Driver::selectTab(int index) {
     const HWND tab = GetDlgItem(main_, IDC_MAIN_TAB);
-    const HWND before = findVisibleChildDialog(tab);
+    const HWND before = findVisibleChildDialog(main_);
     LRESULT current = -1;
     send(tab, TCM_GETCURSEL, 0, 0, &current);
     if (current == index) {
@@ -41,7 +41,7 @@ HWND Driver::selectTab(int index) {
         [&]() -> HWND {
             LRESULT selected = -1;
             send(tab, TCM_GETCURSEL, 0, 0, &selected);
-            const HWND page = findVisibleChildDialog(tab);
+            const HWND page = findVisibleChildDialog(main_);
             return selected == index && page != before ? page : nullptr;
         },
         kJourneyStepWait);

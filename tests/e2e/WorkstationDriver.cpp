@@ -8,7 +8,7 @@
 //                      [--command NAME --files DIR [--missing-input 1]
 //                       [--existing-output 1 [--lock-output 1]]]
 //                      [--input FILE --output FILE] [--journey DIR --new-pin PIN]
-//                      [--shots DIR [--tabs 1]]
+//                      [--keyboard DIR] [--shots DIR [--tabs 1]]
 //
 // Without --pin the PIN dialog is cancelled. Every error box is reported with the journal at
 // that moment and whether the main window was enabled; with --click-tab the driver also clicks
@@ -16,7 +16,8 @@
 // is run on the files of DIR (see FailingCommand.cpp), and its error box answered. With
 // --input and --output the file is then hashed with GOST R 34.11-2012 (256 bits) on the first
 // page. With --journey the other tabs are used in turn on the files of DIR (see Journey.cpp).
-// Then the main window is closed.
+// Then the main window is closed. With --keyboard the PIN is typed and the program is used
+// and closed from the keyboard alone, on the files of DIR (see Keyboard.cpp).
 // With --shots the driver asks for screenshots (pin: the PIN dialog over the main window;
 // hash: the main window after hashing; with --tabs also sign, verify, encrypt, pin-change and
 // journal, the other tabs selected in turn): it writes NAME.rect (the window's rectangle on
@@ -85,6 +86,10 @@ void Driver::run() {
     report_.line("serial", controlText(GetDlgItem(main_, IDC_MAIN_SERIAL)));
     report_.line("label", controlText(GetDlgItem(main_, IDC_MAIN_LABEL)));
     report_.line("checksum", controlText(GetDlgItem(main_, IDC_MAIN_CHECKSUM)));
+    if (pinDialog != nullptr && option(L"keyboard")) {
+        keyboard(pinDialog);
+        return finish();
+    }
     if (pinDialog != nullptr && !option(L"pin")) {
         PostMessageW(GetDlgItem(pinDialog, IDCANCEL), BM_CLICK, 0, 0);
         return finish();
@@ -348,7 +353,7 @@ int wmain(int argc, wchar_t** argv) {
         std::fputs("usage: workstation_driver --program EXE --directory DIR --report FILE "
                    "[--pin PIN [--click-tab 1]] [--command NAME --files DIR ...] "
                    "[--input FILE --output FILE] [--journey DIR --new-pin PIN] "
-                   "[--shots DIR [--tabs 1]]\n",
+                   "[--keyboard DIR] [--shots DIR [--tabs 1]]\n",
                    stderr);
         return 2;
     }

@@ -82,9 +82,9 @@ const std::vector<Template>& templates() {
           {IDC_MAIN_LABEL, L"Edit", L""},
           {IDC_MAIN_CHECKSUM_LABEL, L"Static", L"Контрольная сумма:"},
           {IDC_MAIN_CHECKSUM, L"Edit", L""},
-          {IDC_MAIN_TAB, L"SysTabControl32", L""},
           {-1, L"Button", L"Журнал"},
-          {IDC_MAIN_JOURNAL, L"ListBox", L""}}},
+          {IDC_MAIN_JOURNAL, L"ListBox", L""},
+          {IDC_MAIN_TAB, L"SysTabControl32", L""}}},
         {IDD_PIN_DIALOG,
          L"Введите PIN-код",
          {{IDC_PIN_PROMPT, L"Static", L"Введите PIN-код:"},
@@ -169,19 +169,15 @@ const std::vector<Template>& templates() {
 bool isPage(int id) {
     return id != IDD_MAIN && id != IDD_PIN_DIALOG;
 }
-
-// Pages live in the main window's tab control and the PIN dialog is owned by the main window,
-// as in the program.
-HWND hostFor(int id, HWND main) {
-    return isPage(id) ? GetDlgItem(main, IDC_MAIN_TAB) : main;
-}
+// Each dialog is made with a main window as its parent or owner, as pages and the PIN dialog
+// are in the program.
 
 TEST(Resources, EveryDialogHasItsControlsAndTextsInOrder) {
     Dialog main(IDD_MAIN);
     ASSERT_NE(main.get(), nullptr);
     for (const Template& expected : templates()) {
         SCOPED_TRACE(expected.id);
-        Dialog dialog(expected.id, hostFor(expected.id, main.get()));
+        Dialog dialog(expected.id, main.get());
         ASSERT_NE(dialog.get(), nullptr);
         EXPECT_EQ(windowText(dialog.get()), expected.caption);
         std::size_t index = 0;
@@ -202,7 +198,7 @@ TEST(Resources, LabelsFitOnTheirOneLine) {
     Dialog main(IDD_MAIN);
     ASSERT_NE(main.get(), nullptr);
     for (const Template& expected : templates()) {
-        Dialog dialog(expected.id, hostFor(expected.id, main.get()));
+        Dialog dialog(expected.id, main.get());
         const HDC context = GetDC(dialog.get());
         SelectObject(context,
                      reinterpret_cast<HFONT>(SendMessageW(dialog.get(), WM_GETFONT, 0, 0)));
@@ -230,7 +226,7 @@ TEST(Resources, WindowsAreCreatedHiddenWithTheirFrames) {
     EXPECT_TRUE(GetWindowLongPtrW(main.get(), GWL_EXSTYLE) & WS_EX_DLGMODALFRAME);
     for (const Template& page : templates()) {
         if (isPage(page.id)) {
-            Dialog dialog(page.id, hostFor(page.id, main.get()));
+            Dialog dialog(page.id, main.get());
             EXPECT_EQ(style(dialog.get()) & (frame | WS_CHILD | WS_BORDER), WS_CHILD) << page.id;
         }
     }
@@ -270,7 +266,7 @@ TEST(Resources, EditsAndKeyListsHaveTheirStyles) {
     Dialog main(IDD_MAIN);
     ASSERT_NE(main.get(), nullptr);
     for (const Template& expected : templates()) {
-        Dialog dialog(expected.id, hostFor(expected.id, main.get()));
+        Dialog dialog(expected.id, main.get());
         for (const Control& control : expected.controls) {
             const LONG value = controlStyle(GetDlgItem(dialog.get(), control.id));
             SCOPED_TRACE(std::to_string(expected.id) + "/" + std::to_string(control.id));
@@ -326,7 +322,7 @@ TEST(Resources, ButtonsAndListsHaveTheirStyles) {
     Dialog main(IDD_MAIN);
     ASSERT_NE(main.get(), nullptr);
     for (const StyleRule& rule : rules) {
-        Dialog dialog(rule.dialog, hostFor(rule.dialog, main.get()));
+        Dialog dialog(rule.dialog, main.get());
         const HWND control = GetDlgItem(dialog.get(), rule.control);
         ASSERT_NE(control, nullptr) << rule.dialog << "/" << rule.control;
         EXPECT_EQ(controlStyle(control) & rule.mask, rule.value)

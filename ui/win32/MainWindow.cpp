@@ -12,12 +12,15 @@
 #include "ui/SignPage.h"
 #include "ui/VerifyPage.h"
 #include "ui/resources/Resource.h"
+#include "ui/win32/DialogKeys.h"
+#include "ui/win32/Dpi.h"
+#include "ui/win32/Theme.h"
 #include "ui/win32/Win32DialogView.h"
 
 #include <array>
 #include <commctrl.h>
+#include <map>
 #include <memory>
-#include <uxtheme.h>
 
 namespace {
 
@@ -27,6 +30,7 @@ struct PageEntry {
     WORD templateId;
     const wchar_t* caption;
     std::unique_ptr<Page> (*make)();
+    int keyList; // the page's key drop-down, 0 for none
 };
 
 template <typename P>
@@ -36,15 +40,18 @@ std::unique_ptr<Page> makePage() {
 
 // The tab index is the row's index; the order is not the order of the template ids.
 const std::array<PageEntry, kPageCount> kPages{{
-    {IDD_HASH_PAGE, L"Хэширование", makePage<HashPage>},
-    {IDD_SIGN_PAGE, L"Подпись", makePage<SignPage>},
-    {IDD_VERIFY_PAGE, L"Проверка подписи", makePage<VerifyPage>},
-    {IDD_ENCRYPT_PAGE, L"Шифрование", makePage<EncryptPage>},
-    {IDD_PIN_CHANGE_PAGE, L"Смена PIN-кода", makePage<PinChangePage>},
-    {IDD_JOURNAL_PAGE, L"Журнал операции", makePage<JournalPage>},
+    {IDD_HASH_PAGE, L"Хэширование", makePage<HashPage>, 0},
+    {IDD_SIGN_PAGE, L"Подпись", makePage<SignPage>, IDC_SIGN_KEY},
+    {IDD_VERIFY_PAGE, L"Проверка подписи", makePage<VerifyPage>, IDC_VERIFY_KEY},
+    {IDD_ENCRYPT_PAGE, L"Шифрование", makePage<EncryptPage>, IDC_CRYPT_KEY},
+    {IDD_PIN_CHANGE_PAGE, L"Смена PIN-кода", makePage<PinChangePage>, 0},
+    {IDD_JOURNAL_PAGE, L"Журнал операции", makePage<JournalPage>, 0},
 }};
 
-// The pages of one main window, from its creation until shutdown destroys them.
+// The pages of one main window, from its creation until shutdown destroys them. The pages are
+// children of the main window laid over the tab control's display area, first among its
+// children: the dialog manager's Tab order runs from the tab row, the last child, into the
+// page and on through the main window's controls.
 struct PageSet {
     HWND tab = nullptr;
     HWND currentPage = nullptr;
@@ -82,6 +89,11 @@ void showPage(PageSet& set) {
         return;
     }
     if (set.currentPage != nullptr) {
+        // The keyboard focus does not stay behind in a hidden page.
+        const HWND focus = GetFocus();
+        if (focus == set.currentPage || IsChild(set.currentPage, focus) != FALSE) {
+            SetFocus(set.tab);
+        }
         ShowWindow(set.currentPage, SW_HIDE);
     }
     set.currentProcedure = set.pages[index].get();
@@ -90,8 +102,8 @@ void showPage(PageSet& set) {
         ShowWindow(set.currentPage, SW_SHOW);
         return;
     }
-    HWND page = CreateDialogIndirectParamW(instanceOf(set.tab), set.templates[index], set.tab,
-                                           pageDispatcher, 0);
+    HWND page = CreateDialogIndirectParamW(instanceOf(set.tab), set.templates[index],
+                                           GetParent(set.tab), pageDispatcher, 0);
     set.windows[index] = page;
     set.currentPage = page;
 }
@@ -122,10 +134,37 @@ void createPages(HWND mainWindow) {
     showPage(pages);
 }
 
-void placePage(HWND tab, HWND page) {
+// Moves the page to the top left corner of the tab control's display area, keeping its size;
+// `flags` add to SWP_NOSIZE.
+void placePage(HWND tab, HWND page, UINT flags) {
     RECT area{};
+    GetWindowRect(tab, &area);
+    MapWindowPoints(nullptr, GetParent(tab), reinterpret_cast<POINT*>(&area), 2);
     SendMessageW(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
-    SetWindowPos(page, nullptr, area.left, area.top, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+    SetWindowPos(page, nullptr, area.left, area.top, 0, 0, SWP_NOSIZE | flags);
+}
+
+void setProgramIcons(HWND window, UINT dpi);
+
+// After a change of DPI, once the dialog manager has scaled the main window's controls where
+// it does: the pages go back over the tab's display area, shown or not, the key drop-downs
+// are fitted to their names and the scroll bar at the new DPI, and the icons follow.
+void fitToDpi(HWND mainWindow, UINT dpi) {
+    setProgramIcons(mainWindow, dpi);
+    PageSet* set = pageSetOf(mainWindow);
+    if (set == nullptr) {
+        return;
+    }
+    for (int index = 0; index < kPageCount; ++index) {
+        HWND page = set->windows[index];
+        if (page == nullptr) {
+            continue;
+        }
+        placePage(set->tab, page, SWP_NOZORDER | SWP_NOACTIVATE);
+        if (kPages[index].keyList != 0) {
+            Win32DialogView(page, dpi).fitDropDownWidth(kPages[index].keyList);
+        }
+    }
 }
 
 class Win32ShellView : public ShellView {
@@ -201,6 +240,20 @@ INT_PTR CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, L
             runStartup(view, state->shell);
         }
         return TRUE;
+    case WM_DPICHANGED: {
+        // Moved to a monitor of another scale: the window takes the rectangle Windows suggests.
+        // The dialog manager then scales the controls and fonts where it does (per-monitor v2);
+        // the pages and drop-downs are fitted after that, in the posted step.
+        const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(window, nullptr, suggested.left, suggested.top,
+                     suggested.right - suggested.left, suggested.bottom - suggested.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        PostMessageW(window, WM_FIT_TO_DPI, LOWORD(wParam), 0);
+        return FALSE;
+    }
+    case WM_FIT_TO_DPI:
+        fitToDpi(window, static_cast<UINT>(wParam));
+        return TRUE;
     case WM_NCDESTROY:
         delete stateOf(window);
         SetWindowLongPtrW(window, GWLP_USERDATA, 0);
@@ -211,7 +264,7 @@ INT_PTR CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, L
 }
 
 INT_PTR CALLBACK pageDispatcher(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-    PageSet* set = pageSetOf(GetParent(GetParent(page)));
+    PageSet* set = pageSetOf(GetParent(page));
     if (set == nullptr) {
         return message == WM_INITDIALOG ? TRUE : FALSE;
     }
@@ -220,8 +273,8 @@ INT_PTR CALLBACK pageDispatcher(HWND page, UINT message, WPARAM wParam, LPARAM l
     switch (message) {
     case WM_INITDIALOG:
         // The page's background follows the tab control's under visual styles.
-        EnableThemeDialogTexture(page, ETDT_ENABLETAB);
-        placePage(set->tab, page);
+        enableTabPageTexture(page);
+        placePage(set->tab, page, SWP_SHOWWINDOW);
         return procedure == nullptr || startPage(*procedure, view) ? TRUE : FALSE;
     case WM_COMMAND:
         if (procedure != nullptr) {
@@ -236,12 +289,28 @@ INT_PTR CALLBACK pageDispatcher(HWND page, UINT message, WPARAM wParam, LPARAM l
 
 namespace {
 
-// The program's icon at the size the system shows for a metric at its DPI. Loaded once and
-// kept for the process, as shared icons are, for every main window it creates.
-HICON programIcon(HINSTANCE instance, int widthMetric, int heightMetric) {
-    return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_WORKSTATION), IMAGE_ICON,
-                                         GetSystemMetrics(widthMetric),
-                                         GetSystemMetrics(heightMetric), LR_DEFAULTCOLOR));
+// The program's icon at the size the system shows for a metric at a DPI. Each size is loaded
+// once and kept for the process, as shared icons are, for every main window it creates.
+HICON programIcon(HINSTANCE instance, int widthMetric, int heightMetric, UINT dpi) {
+    static std::map<std::pair<int, int>, HICON> loaded;
+    const int width = metricForDpi(widthMetric, dpi);
+    const int height = metricForDpi(heightMetric, dpi);
+    HICON& icon = loaded[{width, height}];
+    if (icon == nullptr) {
+        icon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_WORKSTATION),
+                                             IMAGE_ICON, width, height, LR_DEFAULTCOLOR));
+    }
+    return icon;
+}
+
+// A dialog has no class icon: the caption shows the small one, the taskbar and Alt+Tab the
+// big one.
+void setProgramIcons(HWND window, UINT dpi) {
+    const HINSTANCE instance = instanceOf(window);
+    SendMessageW(window, WM_SETICON, ICON_BIG,
+                 reinterpret_cast<LPARAM>(programIcon(instance, SM_CXICON, SM_CYICON, dpi)));
+    SendMessageW(window, WM_SETICON, ICON_SMALL,
+                 reinterpret_cast<LPARAM>(programIcon(instance, SM_CXSMICON, SM_CYSMICON, dpi)));
 }
 
 } // namespace
@@ -250,12 +319,7 @@ HWND createMainWindow(HINSTANCE instance) {
     HWND window =
         CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, mainWindowProcedure, 0);
     if (window != nullptr) {
-        // A dialog has no class icon: the caption shows the small one, the taskbar and
-        // Alt+Tab the big one.
-        static const HICON bigIcon = programIcon(instance, SM_CXICON, SM_CYICON);
-        static const HICON smallIcon = programIcon(instance, SM_CXSMICON, SM_CYSMICON);
-        SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon));
-        SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
+        setProgramIcons(window, windowDpi(window));
     }
     return window;
 }
@@ -267,7 +331,8 @@ int runMessageLoop(HINSTANCE instance, HWND mainWindow, int showCommand) {
     MSG message{};
     // GetMessageW answers -1 on failure; that ends the loop as the quit message does.
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (TranslateAcceleratorW(message.hwnd, accelerators, &message) == 0) {
+        if (TranslateAcceleratorW(message.hwnd, accelerators, &message) == 0 &&
+            !handleDialogKeys(mainWindow, message)) {
             TranslateMessage(&message);
             DispatchMessageW(&message);
         }

@@ -24,7 +24,8 @@ private:
 
 class Win32DialogView : public DialogView {
 public:
-    explicit Win32DialogView(HWND dialog) noexcept : dialog_(dialog) {}
+    // Drop-downs are fitted at the DPI given, or at the window's own with 0.
+    explicit Win32DialogView(HWND dialog, UINT dpi = 0) noexcept : dialog_(dialog), dpi_(dpi) {}
     Win32DialogView(const Win32DialogView&) = delete;
     Win32DialogView& operator=(const Win32DialogView&) = delete;
 
@@ -53,6 +54,7 @@ private:
     HWND item(int id) const noexcept { return GetDlgItem(dialog_, id); }
 
     HWND dialog_;
+    UINT dpi_;
     Win32WaitCursor waitCursor_;
 };
 
