@@ -6,6 +6,7 @@
 #include "check/Report.h"
 
 #include <exception>
+#include <functional>
 #include <string>
 
 namespace check {
@@ -14,12 +15,30 @@ namespace check {
 // call it came from: "Ошибка токена (C_Sign -> CKR_DEVICE_ERROR)". Only inside a handler.
 std::string currentFailure(const CallLog& log);
 
+// Whether the user has asked the run to stop (Ctrl+C).
+using StopRequest = std::function<bool()>;
+
+// The reason of the checks skipped once the user asked the run to stop.
+inline constexpr const char* kStopped = "прервано (Ctrl+C)";
+
 class Checker {
 public:
-    Checker(Report& report, const CallLog& log) : report_(report), log_(log) {}
+    Checker(Report& report, const CallLog& log, StopRequest stopRequested = {})
+        : report_(report), log_(log), stopRequested_(std::move(stopRequested)) {}
 
+    // Runs the check, or skips it once a stop was asked for.
     template <typename Body>
     Outcome run(const std::string& name, Body&& body) {
+        if (stopped()) {
+            skip(name, kStopped);
+            return Outcome::Skipped;
+        }
+        return runEvenIfStopped(name, std::forward<Body>(body));
+    }
+
+    // For the shut-down, which an open session needs however the run ends.
+    template <typename Body>
+    Outcome runEvenIfStopped(const std::string& name, Body&& body) {
         Result result = skipped("");
         try {
             result = body();
@@ -34,11 +53,14 @@ public:
         report_.add(name, skipped(reason));
     }
 
+    bool stopped() const { return stopRequested_ && stopRequested_(); }
+
     const CallLog& log() const noexcept { return log_; }
 
 private:
     Report& report_;
     const CallLog& log_;
+    StopRequest stopRequested_;
 };
 
 } // namespace check

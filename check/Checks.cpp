@@ -23,10 +23,9 @@ void skipSession(Checker& checker, const std::string& reason) {
 
 } // namespace
 
-void runChecks(const Options& options, const PinReader& readPin, Report& report,
-               const CallLog& log) {
-    Checker checker(report, log);
-    std::unique_ptr<Pkcs11Module> module = checkModule(checker);
+void runChecks(const Options& options, const Host& host, Report& report, const CallLog& log) {
+    Checker checker(report, log, host.stopRequested);
+    std::unique_ptr<Pkcs11Module> module = checkModule(checker, host.probeLoadFailure);
     if (!module) {
         checker.skip("Запуск", "модуль не загружен");
         skipSession(checker, "модуль не загружен");
@@ -37,7 +36,7 @@ void runChecks(const Options& options, const PinReader& readPin, Report& report,
         skipSession(checker, "сеанс с токеном не открыт");
         return;
     }
-    if (checkLogin(checker, readPin)) {
+    if (checkLogin(checker, host.readPin)) {
         Token& token = *Token::instance();
         const KeyLists keys = checkKeys(checker, token);
         checkDigests(checker, token);

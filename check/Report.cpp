@@ -35,6 +35,11 @@ void Report::add(const std::string& name, const Result& result) {
     }
 }
 
+void Report::remark(const std::string& line) {
+    lines_.push_back(line);
+    sink_(line);
+}
+
 std::size_t Report::count(Outcome outcome) const noexcept {
     return static_cast<std::size_t>(std::count(outcomes_.begin(), outcomes_.end(), outcome));
 }

@@ -37,6 +37,8 @@ public:
 
     // "ПРОЙДЕНО  Модуль: ..." and the notes below it, indented.
     void add(const std::string& name, const Result& result);
+    // A line of its own after the checks' lines, counted in no outcome.
+    void remark(const std::string& line);
 
     std::size_t count(Outcome outcome) const noexcept;
     bool anyFailed() const noexcept { return count(Outcome::Failed) > 0; }

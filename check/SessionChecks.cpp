@@ -46,10 +46,17 @@ std::string pinState(CK_FLAGS flags) {
 
 } // namespace
 
-std::unique_ptr<Pkcs11Module> checkModule(Checker& checker) {
+std::unique_ptr<Pkcs11Module> checkModule(Checker& checker, const LoadFailureProbe& probe) {
     std::unique_ptr<Pkcs11Module> module;
     checker.run(kModule, [&] {
-        module = std::make_unique<Pkcs11Module>();
+        try {
+            module = std::make_unique<Pkcs11Module>();
+        } catch (const ModuleLoadError& e) {
+            if (!probe) {
+                throw;
+            }
+            return moduleNotLoaded(probe(e.code()));
+        }
         const char* name = token::platform::moduleFileName();
         std::string place = token::platform::loadedLibraryPath(name);
         if (place.empty()) {
@@ -90,6 +97,10 @@ bool checkLogin(Checker& checker, const PinReader& readPin) {
     const WipeOnExit wipe{pin};
     const Outcome outcome = checker.run(kLogin, [&] {
         readPin(pin);
+        // A PIN cut short by Ctrl+C is never tried.
+        if (checker.stopped()) {
+            return skipped(kStopped);
+        }
         if (pin.empty()) {
             return skipped("PIN-код не введён");
         }
@@ -111,7 +122,7 @@ bool checkLogin(Checker& checker, const PinReader& readPin) {
 }
 
 void checkShutdown(Checker& checker) {
-    checker.run(kShutdown, [&] {
+    checker.runEvenIfStopped(kShutdown, [&] {
         const std::size_t mark = checker.log().lines().size();
         finalizeToken();
         // The workstation goes on past a failing C_CloseSession; the token should not need it.

@@ -93,6 +93,8 @@ endforeach()
 list(REMOVE_DUPLICATES folders)
 list(SORT folders)
 list(REVERSE folders)
+# The folders have a macro of their own: a folder that keeps a user's file is no failure.
+string(APPEND uninstall_lines "!macroend\n!macro UNINSTALL_FOLDERS\n")
 foreach(folder IN LISTS folders)
     string(REPLACE "/" "\\" windows_folder "${folder}")
     string(APPEND uninstall_lines "    RMDir \"$INSTDIR\\${windows_folder}\"\n")

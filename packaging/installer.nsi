@@ -103,11 +103,45 @@ Section
     WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoRepair" 1
 SectionEnd
 
+; A file that cannot be removed, above all a program that is still running, stops the
+; uninstaller: the entry in "Programs and Features", the shortcut and the uninstaller stay, so
+; that closing the program and uninstalling again finishes the job instead of leaving files
+; that nothing lists. Silently it ends with exit code 2. UNINSTALL_FILES deletes the staged
+; files and UNINSTALL_FOLDERS their folders, which may keep a user's files without that being
+; a failure.
+!define UNINSTALL_BLOCKED "Не удалось удалить файлы программы «${PRODUCT}»: она ещё работает. Закройте АРМ и token-check.exe (и открытые файлы из папки программы), затем повторите удаление."
+
+!macro UNINSTALL_STOP
+    MessageBox MB_OK|MB_ICONEXCLAMATION "${UNINSTALL_BLOCKED}" /SD IDOK
+    SetErrorLevel 2
+    Abort
+!macroend
+
+; A running program's file cannot be opened for writing; opening it writes nothing. Checked
+; before anything is removed, so that a running program loses none of its files.
+!macro UNINSTALL_STOP_IF_RUNNING FILE
+    ${If} ${FileExists} "$INSTDIR\${FILE}"
+        ClearErrors
+        FileOpen $0 "$INSTDIR\${FILE}" a
+        ${If} ${Errors}
+            !insertmacro UNINSTALL_STOP
+        ${EndIf}
+        FileClose $0
+    ${EndIf}
+!macroend
+
 Section Uninstall
+    !insertmacro UNINSTALL_STOP_IF_RUNNING "workstation.exe"
+    !insertmacro UNINSTALL_STOP_IF_RUNNING "token-check.exe"
     ; Only what the installer put there: files a user added to the folder stay, and so does
     ; the folder with them.
-    Delete "${SHORTCUT}"
+    ClearErrors
     !insertmacro UNINSTALL_FILES
+    ${If} ${Errors}
+        !insertmacro UNINSTALL_STOP
+    ${EndIf}
+    !insertmacro UNINSTALL_FOLDERS
+    Delete "${SHORTCUT}"
     Delete "$INSTDIR\uninstall.exe"
     RMDir "$INSTDIR"
     DeleteRegKey SHCTX "${UNINSTALL_KEY}"

@@ -20,7 +20,7 @@ Pkcs11Module::~Pkcs11Module() {
 void Pkcs11Module::load(const char* libraryName) {
     library_ = token::platform::loadLibrary(libraryName);
     if (library_ == nullptr) {
-        throw std::runtime_error("LoadLibrary");
+        throw ModuleLoadError(token::platform::lastLoadError());
     }
     try {
         // Zero-filled tables laid out as the two lists, holding only the entry that hands out

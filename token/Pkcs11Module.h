@@ -6,16 +6,30 @@
 
 #include "token/Cryptoki.h"
 
+#include <stdexcept>
 #include <string_view>
 #include <vector>
 
 struct Pkcs11ModuleTestAccess;
 
+// The platform loader could not load the module. Its message is "LoadLibrary", the text the
+// workstation shows; the loader's own error number (GetLastError on Windows, 0 where the
+// loader has none) goes with it for a program that explains the failure.
+class ModuleLoadError : public std::runtime_error {
+public:
+    explicit ModuleLoadError(unsigned long code) : std::runtime_error("LoadLibrary"), code_(code) {}
+    unsigned long code() const noexcept { return code_; }
+
+private:
+    unsigned long code_;
+};
+
 class Pkcs11Module {
 public:
-    // Loads the module and fetches both function lists. Throws std::runtime_error when the
-    // library or one of its two list entry points is missing, or when a list is not handed
-    // over, and Pkcs11Exception when a list call fails; nothing stays loaded then.
+    // Loads the module and fetches both function lists. Throws ModuleLoadError when the library
+    // cannot be loaded, std::runtime_error when one of its two list entry points is missing or
+    // a list is not handed over, and Pkcs11Exception when a list call fails; nothing stays
+    // loaded then.
     Pkcs11Module();
     // Unloads the library; C_Finalize is the caller's business.
     ~Pkcs11Module();

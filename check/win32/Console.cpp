@@ -3,6 +3,8 @@
 #include "support/TextConversion.h"
 #include "support/Wipe.h"
 
+#include <atomic>
+#include <exception>
 #include <windows.h>
 
 namespace check {
@@ -31,33 +33,7 @@ void write(HANDLE handle, bool console, const std::string& text) {
     }
 }
 
-} // namespace
-
-Console::Console()
-    : output_(GetStdHandle(STD_OUTPUT_HANDLE)), errors_(GetStdHandle(STD_ERROR_HANDLE)),
-      outputIsConsole_(isConsole(output_)), errorsAreConsole_(isConsole(errors_)) {}
-
-void Console::writeLine(const std::string& line) {
-    write(output_, outputIsConsole_, line + "\r\n");
-}
-
-void Console::writeErrorLine(const std::string& line) {
-    write(errors_, errorsAreConsole_, line + "\r\n");
-}
-
-void Console::readPin(std::string& pin) {
-    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
-    if (input == INVALID_HANDLE_VALUE || input == nullptr) {
-        return;
-    }
-    if (isConsole(input)) {
-        readPinFromConsole(input, pin);
-    } else {
-        readPinLine(input, pin);
-    }
-}
-
-void Console::readPinFromConsole(void* input, std::string& pin) {
+void readPinFromConsole(HANDLE input, std::string& pin) {
     // The prompt goes to the console the PIN is typed into, wherever the output goes.
     HANDLE screen = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
@@ -98,7 +74,7 @@ void Console::readPinFromConsole(void* input, std::string& pin) {
     secureWipe(converted);
 }
 
-void Console::readPinLine(void* input, std::string& pin) {
+void readPinLine(HANDLE input, std::string& pin) {
     // Room for the longest PIN kept, so that growing never leaves a copy behind.
     pin.reserve(kPinCapacity);
     char byte = 0;
@@ -109,6 +85,134 @@ void Console::readPinLine(void* input, std::string& pin) {
         }
     }
     secureWipe(&byte, sizeof byte);
+}
+
+// One PIN read on a thread of its own. The thread and the waiting caller share it, and the
+// last of them to let go wipes the PIN and frees it: a read given up by the caller stays
+// valid until its thread returns.
+struct PendingPin {
+    HANDLE input;
+    bool console;
+    HANDLE finished = nullptr;
+    std::string pin = {};
+    std::exception_ptr failure = {};
+    std::atomic<int> holders{2};
+};
+
+void readPinFrom(HANDLE input, bool console, std::string& pin) {
+    console ? readPinFromConsole(input, pin) : readPinLine(input, pin);
+}
+
+void release(PendingPin* pending) noexcept {
+    if (pending->holders.fetch_sub(1) == 1) {
+        secureWipe(pending->pin.data(), pending->pin.capacity());
+        CloseHandle(pending->finished);
+        delete pending;
+    }
+}
+
+DWORD WINAPI readPending(void* parameter) {
+    auto* pending = static_cast<PendingPin*>(parameter);
+    try {
+        readPinFrom(pending->input, pending->console, pending->pin);
+    } catch (...) {
+        // Handed to the caller, which throws it again in its own thread.
+        pending->failure = std::current_exception();
+    }
+    SetEvent(pending->finished);
+    release(pending);
+    return 0;
+}
+
+} // namespace
+
+Console::Console()
+    : output_(GetStdHandle(STD_OUTPUT_HANDLE)), errors_(GetStdHandle(STD_ERROR_HANDLE)),
+      outputIsConsole_(isConsole(output_)), errorsAreConsole_(isConsole(errors_)) {}
+
+void Console::writeLine(const std::string& line) {
+    write(output_, outputIsConsole_, line + "\r\n");
+}
+
+void Console::writeErrorLine(const std::string& line) {
+    write(errors_, errorsAreConsole_, line + "\r\n");
+}
+
+void Console::readPin(std::string& pin, void* stopEvent) {
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    if (input == INVALID_HANDLE_VALUE || input == nullptr) {
+        return;
+    }
+    const bool console = isConsole(input);
+    if (!console) {
+        writeErrorLine("PIN-код пользователя читается из стандартного ввода: первая строка.");
+    }
+    auto* pending = new PendingPin{input, console};
+    pending->finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE thread = pending->finished == nullptr
+                        ? nullptr
+                        : CreateThread(nullptr, 0, readPending, pending, 0, nullptr);
+    if (thread == nullptr) {
+        // Without a thread of its own the read cannot be given up; it is read here.
+        pending->holders = 1;
+        release(pending);
+        readPinFrom(input, console, pin);
+        return;
+    }
+    CloseHandle(thread);
+    const HANDLE waits[] = {pending->finished, stopEvent};
+    const DWORD count = stopEvent == nullptr ? 1 : 2;
+    if (WaitForMultipleObjects(count, waits, FALSE, INFINITE) == WAIT_OBJECT_0) {
+        if (pending->failure) {
+            const std::exception_ptr failure = pending->failure;
+            release(pending);
+            std::rethrow_exception(failure);
+        }
+        pin.assign(pending->pin);
+    }
+    release(pending);
+}
+
+bool Console::ownsItsWindow() const {
+    // Alone in its console: no shell started it there, so the window closes when it ends, as
+    // after a double click. Under Wine, a program started from a Unix terminal is alone in a
+    // hidden console that stands for the terminal, which stays open.
+    DWORD processes[2];
+    if (GetConsoleProcessList(processes, 2) != 1) {
+        return false;
+    }
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    const bool wine = ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+    return !wine || IsWindowVisible(GetConsoleWindow());
+}
+
+void Console::waitForEnter() {
+    HANDLE input =
+        CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    if (!isConsole(input)) {
+        if (input != INVALID_HANDLE_VALUE) {
+            CloseHandle(input);
+        }
+        return;
+    }
+    HANDLE screen = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    write(screen, true, "\r\n");
+    write(screen, true, "Нажмите Enter, чтобы закрыть окно.");
+    // Keys pressed during the run would close the window before the results are read.
+    FlushConsoleInputBuffer(input);
+    SetConsoleMode(input, ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT | ENABLE_PROCESSED_INPUT);
+    wchar_t chunk[64];
+    DWORD read = 0;
+    bool lineEnded = false;
+    while (!lineEnded && ReadConsoleW(input, chunk, 64, &read, nullptr) && read > 0) {
+        lineEnded = std::wstring_view(chunk, read).find(L'\n') != std::wstring_view::npos;
+    }
+    if (screen != INVALID_HANDLE_VALUE) {
+        CloseHandle(screen);
+    }
+    CloseHandle(input);
 }
 
 } // namespace check

@@ -1,5 +1,5 @@
 // The console side of token-check: text out as UTF-16 to a console and as UTF-8 to a file or
-// pipe, and the PIN in without echo.
+// pipe, the PIN in without echo, and the end of a run in a console window of its own.
 #pragma once
 
 #include <string>
@@ -15,15 +15,20 @@ public:
     void writeErrorLine(const std::string& line);
 
     // Reads the user PIN as UTF-8 into `pin`. From a console: asked for with a prompt, typed
-    // without echo. Otherwise one line of standard input, for scripted runs. Nothing is read
-    // when nothing was given. Every buffer of its own that held it is wiped; the caller wipes
-    // `pin`.
-    void readPin(std::string& pin);
+    // without echo. Otherwise one line of standard input, for scripted runs, which standard
+    // error announces. Nothing is read when nothing was given. The read runs on a thread of
+    // its own, and the wait for it ends early, with nothing read, once `stopEvent` (a Win32
+    // event, or null) is signalled. Every buffer of its own that held the PIN is wiped; the
+    // caller wipes `pin`.
+    void readPin(std::string& pin, void* stopEvent);
+
+    // Whether the console window is this program's alone, as when it was started by a double
+    // click: the window closes when the program ends.
+    bool ownsItsWindow() const;
+    // Asks for Enter in the console window and waits for it; what was typed before is dropped.
+    void waitForEnter();
 
 private:
-    void readPinFromConsole(void* input, std::string& pin);
-    void readPinLine(void* input, std::string& pin);
-
     void* output_;
     void* errors_;
     bool outputIsConsole_;

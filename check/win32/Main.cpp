@@ -4,12 +4,15 @@
 //
 //   token-check [--journal] [--report FILE]
 //
-// Exit status: 0 when no check failed, 1 when one did or the report could not be written,
-// 2 for a command line it does not understand.
+// Exit status: 0 when no check failed, 1 when one did, the run was stopped with Ctrl+C or the
+// report could not be written, 2 for a command line it does not understand. Started in a
+// console window of its own (by a double click), it waits for Enter before the window closes.
 #include "check/CallLog.h"
 #include "check/Checks.h"
 #include "check/Report.h"
 #include "check/win32/Console.h"
+#include "check/win32/ModuleSearch.h"
+#include "check/win32/StopRequest.h"
 #include "support/FileIo.h"
 #include "support/Logger.h"
 #include "support/TextConversion.h"
@@ -95,14 +98,7 @@ Bytes reportFile(const std::string& text) {
     return bytes;
 }
 
-} // namespace
-
-int wmain(int argc, wchar_t** argv) {
-    // The module is loaded by its bare name, as the workstation loads it: never from the
-    // folder the program is started in.
-    token::platform::keepCurrentFolderOutOfSearch();
-    check::Console console;
-
+int run(int argc, wchar_t** argv, check::Console& console) {
     const std::optional<CommandLine> line = parse(argc, argv);
     if (!line || line->help) {
         for (const char* text : kUsage) {
@@ -121,9 +117,20 @@ int wmain(int argc, wchar_t** argv) {
     const auto log = std::make_shared<check::CallLog>();
     getLogger().setListBox(log);
     check::Report report([&](const std::string& text) { console.writeLine(text); });
-    check::runChecks(
-        line->options, [&](std::string& pin) { console.readPin(pin); }, report, *log);
+    const check::Host host{
+        [&](std::string& pin) { console.readPin(pin, check::stop::event()); },
+        check::probeLoadFailure,
+        [] { return check::stop::requested(); },
+    };
+    check::stop::install();
+    check::runChecks(line->options, host, report, *log);
+    check::stop::uninstall();
     getLogger().setListBox(nullptr);
+    const bool stopped = check::stop::requested();
+    if (stopped) {
+        report.remark("");
+        report.remark("Проверка прервана (Ctrl+C): остальные проверки не выполнялись.");
+    }
 
     console.writeLine("");
     console.writeLine(report.summary());
@@ -138,5 +145,22 @@ int wmain(int argc, wchar_t** argv) {
         return 1;
     }
     console.writeLine("Отчёт: " + path);
-    return report.anyFailed() ? 1 : 0;
+    return report.anyFailed() || stopped ? 1 : 0;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    // The module is loaded by its bare name, as the workstation loads it: never from the
+    // folder the program is started in.
+    token::platform::keepCurrentFolderOutOfSearch();
+    // A module that cannot be loaded is explained in the report, not in a box of the loader's
+    // that would hold up a scripted run.
+    SetErrorMode(SEM_FAILCRITICALERRORS);
+    check::Console console;
+    const int status = run(argc, argv, console);
+    if (console.ownsItsWindow()) {
+        console.waitForEnter();
+    }
+    return status;
 }

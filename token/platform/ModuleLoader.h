@@ -14,6 +14,10 @@ const char* moduleFileName() noexcept;
 // Loads a library; null when it cannot be loaded.
 LibraryHandle loadLibrary(const char* name) noexcept;
 
+// The loader's error number for the loadLibrary call that just failed (GetLastError on
+// Windows); 0 where the loader gives none.
+unsigned long lastLoadError() noexcept;
+
 // The address of an exported entry point; null when the library has none of that name.
 void* findSymbol(LibraryHandle library, const char* name) noexcept;
 

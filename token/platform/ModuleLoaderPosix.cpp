@@ -13,6 +13,11 @@ LibraryHandle loadLibrary(const char* name) noexcept {
     return dlopen(name, RTLD_NOW | RTLD_LOCAL);
 }
 
+unsigned long lastLoadError() noexcept {
+    // dlopen reports a text (dlerror), no number.
+    return 0;
+}
+
 void* findSymbol(LibraryHandle library, const char* name) noexcept {
     return dlsym(library, name);
 }

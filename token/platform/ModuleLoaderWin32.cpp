@@ -13,6 +13,10 @@ LibraryHandle loadLibrary(const char* name) noexcept {
     return LoadLibraryA(name);
 }
 
+unsigned long lastLoadError() noexcept {
+    return GetLastError();
+}
+
 void* findSymbol(LibraryHandle library, const char* name) noexcept {
     return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
 }
