@@ -113,11 +113,11 @@ private:
     platform::Win32FileCalls saved_;
 };
 
-// A scanner, an indexer or a sync client holds the target or the just-written temporary file
-// for a moment: the write waits for it, about a second at most. Held for longer, the write
-// fails, the old file stays as it was and nothing is left behind.
-TEST_F(FileIo, FilesHeldForAMomentAreWaitedFor) {
-    struct Collision {
+// Faults of the write: a scanner, an indexer or a sync client that holds the target or the
+// just-written file for a moment is waited for, about a second at most; any failure leaves the
+// old file as it was and nothing else behind.
+TEST_F(FileIo, WriteFaultsAreWaitedOutOrLeaveTheOldFile) {
+    struct Row {
         const char* what;
         bool existing;
         DWORD holdTarget; // ms; 0 no holder
@@ -126,24 +126,22 @@ TEST_F(FileIo, FilesHeldForAMomentAreWaitedFor) {
     };
     const DWORD lock = ERROR_LOCK_VIOLATION;
     const DWORD denied = ERROR_ACCESS_DENIED;
-    const Collision collisions[] = {
+    const Row rows[] = {
         {"target held for 300 ms", true, 300, {}, true},
         {"target held throughout", true, INFINITE, {}, false},
-        {"replace refused three times", true, 0, {.busyCode = lock, .busyReplaces = 3}, true},
-        {"new file's move refused three times",
-         false,
-         0,
-         {.busyCode = denied, .busyMoves = 3},
-         true},
-        {"replace refused throughout, then the delete of the temporary file twice",
-         true,
-         0,
-         {.busyReplaces = -1, .busyDeletes = 2},
-         false},
+        {"replace refused 3 times", true, 0, {.busyCode = lock, .busyReplaces = 3}, true},
+        {"new file's move refused 3 times", false, 0, {.busyCode = denied, .busyMoves = 3}, true},
+        {"replace refused, delete twice", true, 0, {.busyReplaces = -1, .busyDeletes = 2}, false},
+        {"replace fails half-way (1176)", true, 0, {.replaceHalfWay = 1176}, false},
+        {"replace fails half-way (1177)", true, 0, {.replaceHalfWay = 1177}, false},
+        // Network file systems that cannot flush say so.
+        {"flush: invalid function", true, 0, {.flushError = ERROR_INVALID_FUNCTION}, true},
+        {"flush: not supported", true, 0, {.flushError = ERROR_NOT_SUPPORTED}, true},
+        {"flush: disk full", true, 0, {.flushError = ERROR_DISK_FULL}, false},
     };
-    for (const Collision& row : collisions) {
+    for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        const fs::path file = dir_ / "held.sig";
+        const fs::path file = dir_ / "out.sig";
         fs::remove(file);
         if (row.existing) {
             put(file, Bytes{9, 9});
@@ -166,40 +164,6 @@ TEST_F(FileIo, FilesHeldForAMomentAreWaitedFor) {
         EXPECT_EQ(contentsOf(file), row.written ? (Bytes{1, 2, 3}) : (Bytes{9, 9}));
         EXPECT_EQ(entries(), 1u);
     }
-}
-
-// A replace that fails half-way leaves the old file under its own name, and neither the new
-// file nor the backup behind.
-TEST_F(FileIo, AReplaceThatFailsHalfWayKeepsTheOldFile) {
-    for (const DWORD code :
-         {ERROR_UNABLE_TO_MOVE_REPLACEMENT, ERROR_UNABLE_TO_MOVE_REPLACEMENT_2}) {
-        SCOPED_TRACE(code);
-        const fs::path file = dir_ / "report.sig";
-        put(file, Bytes{4, 5, 6});
-        {
-            const FaultyCalls calls({.replaceHalfWay = code});
-            EXPECT_THROW(writeFile(utf8(file), Bytes{7}), WriteFileException);
-        }
-        EXPECT_EQ(contentsOf(file), (Bytes{4, 5, 6}));
-        EXPECT_EQ(entries(), 1u);
-    }
-}
-
-// Network file systems that cannot flush say so, and what they hold is still written; a flush
-// that fails for another reason fails the write.
-TEST_F(FileIo, AFlushTheFileSystemDoesNotSupportIsNoFailure) {
-    const fs::path file = dir_ / "share.dig";
-    for (const DWORD code : {ERROR_INVALID_FUNCTION, ERROR_NOT_SUPPORTED}) {
-        const FaultyCalls calls({.flushError = code});
-        writeFile(utf8(file), Bytes{static_cast<unsigned char>(code)});
-        EXPECT_EQ(contentsOf(file), Bytes{static_cast<unsigned char>(code)});
-    }
-    {
-        const FaultyCalls calls({.flushError = ERROR_DISK_FULL});
-        EXPECT_THROW(writeFile(utf8(file), Bytes{3}), WriteFileException);
-    }
-    EXPECT_EQ(contentsOf(file), Bytes{ERROR_NOT_SUPPORTED});
-    EXPECT_EQ(entries(), 1u);
 }
 
 // Another program holds the file open without sharing it: nothing can be read, and the file is
