@@ -290,9 +290,10 @@ std::wstring currentFolder() {
     return folder;
 }
 
-// A read-only file is an input like any other; no dialog leaves the process's current folder
-// in the chosen file's folder (which would keep a USB stick in use); a path longer than the
-// dialog's buffer is refused in an error box and chooses nothing.
+// A read-only file is an input like any other (Wine's dialog takes one even when asked to
+// refuse it, Windows' does not); no dialog leaves the process's current folder in the chosen
+// file's folder (which would keep a USB stick in use); a path longer than the dialog's buffer
+// is refused in an error box and chooses nothing.
 TEST_F(ShellWindowTest, FileDialogsTakeReadOnlyInputsKeepTheFolderAndRefuseLongPaths) {
     ASSERT_NE(startLoggedIn(demo()), nullptr);
     HWND page = shownPages(main_).at(0);
