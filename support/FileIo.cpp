@@ -10,6 +10,8 @@ Bytes readFile(std::string_view path) {
     Bytes contents;
     try {
         contents = platform::readNativeFile(utf8ToWide(path));
+    } catch (const DataTooLargeException&) {
+        throw;
     } catch (const std::exception&) {
         // A bad path, a missing or unreadable file and memory exhaustion all mean the same
         // thing to the user: the file could not be read.

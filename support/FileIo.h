@@ -6,7 +6,8 @@
 
 #include <string_view>
 
-// The whole file; never empty. Throws ReadFileException: zeroLength true for an empty file,
+// The whole file; never empty. A file of 4 GiB or more throws DataTooLargeException before
+// anything is read. Otherwise throws ReadFileException: zeroLength true for an empty file,
 // false for every other failure (missing, unreadable, a folder, an invalid path).
 Bytes readFile(std::string_view path);
 

@@ -8,6 +8,7 @@
 
 class WindowTextBuffer;
 struct FileDialogRequest;
+enum class FileDialogResult;
 
 class DialogView {
 public:
@@ -37,9 +38,9 @@ public:
 
     // A string of the program's string table; empty when it cannot be loaded.
     virtual std::u16string loadString(unsigned id) = 0;
-    // Runs the open or save dialog owned by this window; true when the user chose a file,
-    // whose path the request's file buffer then holds.
-    virtual bool runFileDialog(FileDialogRequest& request) = 0;
+    // Runs the open or save dialog owned by this window; when the user chose a file, the
+    // request's file buffer holds its path. The process's current folder is as before.
+    virtual FileDialogResult runFileDialog(FileDialogRequest& request) = 0;
     // A modal message box owned by this window, with one OK button and no icon.
     virtual void messageBox(std::u16string_view text, std::u16string_view caption) = 0;
     // Ends this window as a modal dialog with the result.

@@ -9,8 +9,10 @@ struct FileDialogRequest {
     static constexpr std::size_t kFileCapacity = 260;
     static constexpr std::size_t kFilterCapacity = 1024;
 
-    // OFN_READONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NOREADONLYRETURN
-    static constexpr std::uint32_t kOpenFlags = 0x9801;
+    // OFN_READONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST. Without OFN_NOREADONLYRETURN,
+    // which would refuse read-only files and files on write-protected media: an input is only
+    // read.
+    static constexpr std::uint32_t kOpenFlags = 0x1801;
     // OFN_OVERWRITEPROMPT | OFN_NOREADONLYRETURN
     static constexpr std::uint32_t kSaveFlags = 0x8002;
 
@@ -26,4 +28,13 @@ struct FileDialogRequest {
     std::uint32_t flags = 0;
     // Empty for none.
     std::u16string defaultExtension;
+};
+
+// How a file dialog ended.
+enum class FileDialogResult {
+    chosen,
+    // Cancelled by the user, or failed.
+    cancelled,
+    // The chosen path does not fit the request's file buffer (nothing is chosen).
+    pathTooLong,
 };

@@ -28,10 +28,17 @@ FileDialogRequest fileDialogRequest(DialogView& view, unsigned filterId, int def
 
 std::u16string fileDialog(DialogView& view, unsigned filterId, int defaultExtensionId, bool save) {
     FileDialogRequest request = fileDialogRequest(view, filterId, defaultExtensionId, save);
-    if (!view.runFileDialog(request)) {
+    switch (view.runFileDialog(request)) {
+    case FileDialogResult::chosen:
+        return request.file.substr(0, request.file.find(u'\0'));
+    case FileDialogResult::pathTooLong:
+        // The dialog closes as if cancelled; the user is told why nothing was chosen.
+        view.messageBox(u"Путь к файлу слишком длинный", u"Ошибка");
         return {};
+    case FileDialogResult::cancelled:
+        break;
     }
-    return request.file.substr(0, request.file.find(u'\0'));
+    return {};
 }
 
 std::u16string openFileDialog(DialogView& view, unsigned filterId) {

@@ -17,7 +17,8 @@ inline constexpr int kNoDefaultExtension = -1;
 FileDialogRequest fileDialogRequest(DialogView& view, unsigned filterId, int defaultExtensionId,
                                     bool save);
 
-// Runs the dialog; the chosen path, or empty when the user cancels or the dialog fails.
+// Runs the dialog; the chosen path, or empty when the user cancels or the dialog fails. A path
+// too long for the dialog's buffer is refused in an error box.
 std::u16string fileDialog(DialogView& view, unsigned filterId, int defaultExtensionId, bool save);
 std::u16string openFileDialog(DialogView& view, unsigned filterId);
 std::u16string saveFileDialog(DialogView& view, unsigned filterId, int defaultExtensionId);

@@ -1,5 +1,6 @@
 #include "support/TextConversion.h"
 #include "support/platform/NativeFile.h"
+#include "token/Exception.h"
 
 #include <atomic>
 #include <cerrno>
@@ -14,9 +15,6 @@
 
 namespace platform {
 namespace {
-
-// Reads and writes move at most this much per system call.
-constexpr std::size_t kMaxTransfer = std::size_t{1} << 30;
 
 [[noreturn]] void throwErrno(const char* what) {
     throw std::system_error(errno, std::generic_category(), what);
@@ -155,6 +153,10 @@ Bytes readNativeFile(const std::u16string& path) {
         throw std::system_error(EISDIR, std::generic_category(), "open");
     }
 
+    if (S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) > kMaxFileSize) {
+        throw DataTooLargeException();
+    }
+
     Bytes contents(S_ISREG(st.st_mode) ? static_cast<std::size_t>(st.st_size) : 0);
     std::size_t filled = 0;
     for (;;) {
@@ -172,6 +174,9 @@ Bytes readNativeFile(const std::u16string& path) {
         const std::size_t n = readSome(fd.get(), probe, sizeof probe);
         if (n == 0) {
             break;
+        }
+        if (contents.size() + n > kMaxFileSize) {
+            throw DataTooLargeException();
         }
         contents.insert(contents.end(), probe, probe + n);
         filled = contents.size();

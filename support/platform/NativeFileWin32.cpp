@@ -1,4 +1,6 @@
 #include "support/platform/NativeFile.h"
+#include "support/platform/Win32FileCalls.h"
+#include "token/Exception.h"
 
 #include <atomic>
 #include <string>
@@ -9,8 +11,7 @@
 namespace platform {
 namespace {
 
-// ReadFile and WriteFile take 32-bit counts; one call moves at most this much.
-constexpr DWORD kMaxTransfer = DWORD{1} << 30;
+static_assert(kMaxTransfer <= MAXDWORD, "ReadFile and WriteFile take 32-bit counts");
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 [[noreturn]] void throwLastError(const char* what) {
@@ -20,6 +21,33 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 const wchar_t* wide(const std::u16string& text) {
     static_assert(sizeof(wchar_t) == sizeof(char16_t));
     return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+
+// Antivirus scanners, indexers and sync clients open a file for a moment just after it was
+// closed or renamed, and a step that needs the file to itself is refused meanwhile with one of
+// these codes. Such a step is tried again after each of these waits, about a second in all.
+constexpr DWORD kBusyWaitsMs[] = {10, 20, 40, 80, 150, 300, 400};
+
+bool busy(DWORD error) noexcept {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+           error == ERROR_ACCESS_DENIED;
+}
+
+// Runs the step (a call that returns true on success and sets the last error otherwise) until
+// it succeeds, fails for another reason or the waits are spent; the last error stays the
+// step's own.
+template <typename Step>
+bool retryWhileBusy(Step&& step) {
+    for (const DWORD wait : kBusyWaitsMs) {
+        if (step()) {
+            return true;
+        }
+        if (!busy(::GetLastError())) {
+            return false;
+        }
+        ::Sleep(wait);
+    }
+    return step();
 }
 
 class Handle {
@@ -51,7 +79,7 @@ private:
 
 std::size_t readSome(HANDLE file, unsigned char* data, std::size_t size) {
     DWORD done = 0;
-    const DWORD want = size < kMaxTransfer ? static_cast<DWORD>(size) : kMaxTransfer;
+    const auto want = static_cast<DWORD>(size < kMaxTransfer ? size : kMaxTransfer);
     if (!::ReadFile(file, data, want, &done, nullptr)) {
         throwLastError("ReadFile");
     }
@@ -114,11 +142,15 @@ Handle createTemporary(const std::u16string& target, std::u16string& name) {
 // Whether the target exists and can be replaced now. A folder, a file held open by a program
 // that forbids deleting it, or a file this user may not delete is refused before anything is
 // written: moving a file over it would fail, or (in some ReplaceFileW implementations) move it
-// aside instead.
+// aside instead. A file that a scanner holds for a moment is waited for.
 bool replaceableTargetExists(const std::u16string& target) {
-    Handle existing(::CreateFileW(wide(target), DELETE | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (existing.valid()) {
+    HANDLE opened = INVALID_HANDLE_VALUE;
+    if (retryWhileBusy([&] {
+            opened = ::CreateFileW(wide(target), DELETE | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            return opened != INVALID_HANDLE_VALUE;
+        })) {
+        Handle existing(opened);
         return true;
     }
     if (::GetLastError() == ERROR_FILE_NOT_FOUND) {
@@ -127,37 +159,75 @@ bool replaceableTargetExists(const std::u16string& target) {
     throwLastError("CreateFileW");
 }
 
+// Removes a file of this layer's own (the temporary or the backup file), waiting for a scanner
+// that holds it; whether it is gone.
+bool removeOwnFile(const std::u16string& name) {
+    return retryWhileBusy([&] { return win32FileCalls().deleteFile(wide(name)) != FALSE; }) ||
+           ::GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+// After a failed replace, brings the replaced file back under its own name from the backup
+// name, where ReplaceFileW leaves it when it fails with ERROR_UNABLE_TO_MOVE_REPLACEMENT_2.
+// Never moves it over a file that holds the target's name. False when the old file stays
+// under the backup name.
+bool restoreReplaced(const std::u16string& backup, const std::u16string& target) {
+    if (retryWhileBusy([&] {
+            return win32FileCalls().moveFile(wide(backup), wide(target), MOVEFILE_WRITE_THROUGH) !=
+                   FALSE;
+        })) {
+        return true;
+    }
+    const DWORD error = ::GetLastError();
+    // No backup: the replaced file never left its name. A file under the target's name: the
+    // replaced one is still there, and the backup file is left alone.
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_ALREADY_EXISTS;
+}
+
 // Puts the temporary file in the target's place. ReplaceFileW gives it the replaced file's
-// attributes, security and creation time; a new target has none to keep. Returns false when
-// the replaced file is already gone and the temporary file could not take its name: the
-// temporary file then holds the only copy and must stay.
-bool moveIntoPlace(const std::u16string& temporary, const std::u16string& target, bool replace) {
+// attributes, security and creation time; a new target has none to keep. The replaced file
+// goes through a backup name, so that a replace failing half-way leaves it there rather than
+// nowhere (without a backup name, ERROR_UNABLE_TO_MOVE_REPLACEMENT means it is already gone):
+// a failure puts it back under its own name. Sets keepTemporary when it cannot: the old file
+// then stays under the backup name and the new one under the temporary name.
+void moveIntoPlace(const std::u16string& temporary, const std::u16string& target, bool replace,
+                   bool& keepTemporary) {
+    const std::u16string backup = temporary.substr(0, temporary.size() - 4) + u".bak";
     if (replace) {
-        if (::ReplaceFileW(wide(target), wide(temporary), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                           nullptr, nullptr)) {
-            return true;
+        if (retryWhileBusy([&] {
+                return win32FileCalls().replaceFile(wide(target), wide(temporary), wide(backup),
+                                                    REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                                                    nullptr) != FALSE;
+            })) {
+            // The old contents are of no more use; a backup a scanner keeps is left behind.
+            removeOwnFile(backup);
+            return;
         }
         const DWORD error = ::GetLastError();
-        if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT ||
-            error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
-            // The replaced file was moved away but the new one did not take its name; finish
-            // the move by name.
-            return ::MoveFileExW(wide(temporary), wide(target),
-                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-        }
         if (error != ERROR_FILE_NOT_FOUND) {
+            keepTemporary = !restoreReplaced(backup, target);
             throw std::system_error(static_cast<int>(error), std::system_category(),
                                     "ReplaceFileW");
         }
         // The target went away meanwhile: the file is new after all.
     }
-    if (!::MoveFileExW(wide(temporary), wide(target), MOVEFILE_WRITE_THROUGH)) {
+    if (!retryWhileBusy([&] {
+            return win32FileCalls().moveFile(wide(temporary), wide(target),
+                                             MOVEFILE_WRITE_THROUGH) != FALSE;
+        })) {
         throwLastError("MoveFileExW");
     }
-    return true;
+    if (replace) {
+        // A replace refused part-way may have moved the file that went away to the backup name.
+        removeOwnFile(backup);
+    }
 }
 
 } // namespace
+
+Win32FileCalls& win32FileCalls() noexcept {
+    static Win32FileCalls calls;
+    return calls;
+}
 
 Bytes readNativeFile(const std::u16string& path) {
     Handle file(::CreateFileW(wide(path), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
@@ -168,6 +238,9 @@ Bytes readNativeFile(const std::u16string& path) {
     LARGE_INTEGER size{};
     if (!::GetFileSizeEx(file.get(), &size)) {
         throwLastError("GetFileSizeEx");
+    }
+    if (static_cast<std::uint64_t>(size.QuadPart) > kMaxFileSize) {
+        throw DataTooLargeException();
     }
 
     Bytes contents(static_cast<std::size_t>(size.QuadPart));
@@ -188,6 +261,9 @@ Bytes readNativeFile(const std::u16string& path) {
         if (n == 0) {
             break;
         }
+        if (contents.size() + n > kMaxFileSize) {
+            throw DataTooLargeException();
+        }
         contents.insert(contents.end(), probe, probe + n);
         filled = contents.size();
     }
@@ -203,7 +279,7 @@ void replaceNativeFile(const std::u16string& path, const unsigned char* data, st
     bool keepTemporary = false;
     try {
         while (size > 0) {
-            const DWORD want = size < kMaxTransfer ? static_cast<DWORD>(size) : kMaxTransfer;
+            const auto want = static_cast<DWORD>(size < kMaxTransfer ? size : kMaxTransfer);
             DWORD done = 0;
             if (!::WriteFile(file.get(), data, want, &done, nullptr)) {
                 throwLastError("WriteFile");
@@ -214,18 +290,18 @@ void replaceNativeFile(const std::u16string& path, const unsigned char* data, st
             data += done;
             size -= done;
         }
-        if (!::FlushFileBuffers(file.get())) {
+        // Some redirectors (WebDAV, some NAS) cannot flush and say so; what they hold is
+        // written through by their own means.
+        if (!win32FileCalls().flushFileBuffers(file.get()) &&
+            ::GetLastError() != ERROR_INVALID_FUNCTION && ::GetLastError() != ERROR_NOT_SUPPORTED) {
             throwLastError("FlushFileBuffers");
         }
         file.close();
-        if (!moveIntoPlace(temporary, target, replace)) {
-            keepTemporary = true;
-            throwLastError("MoveFileExW");
-        }
+        moveIntoPlace(temporary, target, replace, keepTemporary);
     } catch (...) {
         file.reset();
         if (!keepTemporary) {
-            ::DeleteFileW(wide(temporary));
+            removeOwnFile(temporary);
         }
         throw;
     }

@@ -29,7 +29,7 @@ std::u16string MemoryDialogView::loadString(unsigned id) {
     return found == strings_.end() ? std::u16string() : found->second;
 }
 
-bool MemoryDialogView::runFileDialog(FileDialogRequest& request) {
+FileDialogResult MemoryDialogView::runFileDialog(FileDialogRequest& request) {
     requests_.push_back(request);
     if (answers_.empty()) {
         throw std::logic_error("a file dialog the test did not script");
@@ -37,12 +37,13 @@ bool MemoryDialogView::runFileDialog(FileDialogRequest& request) {
     const std::optional<std::u16string> answer = std::move(answers_.front());
     answers_.pop_front();
     if (!answer) {
-        return false;
+        return FileDialogResult::cancelled;
     }
-    std::u16string path = *answer;
-    path.resize(request.file.size() - 1, u'\0');
-    std::copy(path.begin(), path.end(), request.file.begin());
-    return true;
+    if (answer->size() >= request.file.size()) {
+        return FileDialogResult::pathTooLong;
+    }
+    std::copy(answer->begin(), answer->end(), request.file.begin());
+    return FileDialogResult::chosen;
 }
 
 void MemoryDialogView::setWaitCursor(bool on) {

@@ -33,7 +33,8 @@ public:
     Control& control(int id) { return controls_[id]; }
     std::map<unsigned, std::u16string>& strings() { return strings_; }
 
-    // The next file dialog answers with the path as given, or is cancelled (nullopt).
+    // The next file dialog answers with the path as given, or is cancelled (nullopt). A path
+    // that does not fit the request's file buffer fails the dialog, as the real one does.
     void answerFileDialog(std::optional<std::u16string> path) {
         answers_.push_back(std::move(path));
     }
@@ -60,7 +61,7 @@ public:
     // Widths need a font: the Win32 tests check them through the real control.
     void fitDropDownWidth(int) override {}
     std::u16string loadString(unsigned id) override;
-    bool runFileDialog(FileDialogRequest& request) override;
+    FileDialogResult runFileDialog(FileDialogRequest& request) override;
     void messageBox(std::u16string_view text, std::u16string_view caption) override {
         boxes_.push_back({std::u16string(text), std::u16string(caption), result_.has_value()});
     }

@@ -26,7 +26,7 @@ TEST(FileDialogTest, RequestsCarryFilterFlagsAndDefaultExtension) {
     constexpr char16_t kData[] = u"Microsoft Office Files";
     EXPECT_EQ(data.filter, filterOf(kData, std::size(kData) - 1));
     EXPECT_EQ(data.filterIndex, 1u);
-    EXPECT_EQ(data.flags, 0x9801u);
+    EXPECT_EQ(data.flags, 0x1801u) << "read-only inputs are chosen";
     EXPECT_EQ(data.file, std::u16string(260, u'\0'));
     EXPECT_EQ(data.maxFile, 260u);
     EXPECT_TRUE(data.defaultExtension.empty());
@@ -53,13 +53,20 @@ TEST(FileDialogTest, StringsThatCannotBeLoadedLeaveFilterAndExtensionOut) {
     EXPECT_TRUE(request.defaultExtension.empty());
 }
 
-TEST(FileDialogTest, ChosenPathIsReturnedAndCancelGivesNothing) {
+TEST(FileDialogTest, ChosenPathIsReturnedCancelAndATooLongPathGiveNothing) {
     MemoryDialogView view;
     view.answerFileDialog(u"C:\\Документы\\отчёт.sig");
     view.answerFileDialog(std::nullopt);
+    view.answerFileDialog(u"C:\\" + std::u16string(257, u'д')); // one unit more than fits
     EXPECT_EQ(saveFileDialog(view, IDS_FILTER_SIGNATURE, IDS_EXT_SIGNATURE),
               u"C:\\Документы\\отчёт.sig");
     EXPECT_EQ(openFileDialog(view, IDS_FILTER_DATA), u"");
+    EXPECT_TRUE(view.messageBoxes().empty()) << "cancelling is no error";
+
+    EXPECT_EQ(openFileDialog(view, IDS_FILTER_DATA), u"");
+    ASSERT_EQ(view.messageBoxes().size(), 1u);
+    EXPECT_EQ(view.messageBoxes()[0].caption, u"Ошибка");
+    EXPECT_EQ(view.messageBoxes()[0].text, u"Путь к файлу слишком длинный");
 }
 
 TEST(ButtonRuleTest, KeyPagesNeedBothPathsAndASelectedKey) {

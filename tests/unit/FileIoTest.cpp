@@ -1,3 +1,4 @@
+#include "support/platform/NativeFile.h"
 #include "tests/unit/FileIoFixture.h"
 
 namespace fileio_test {
@@ -14,6 +15,30 @@ TEST_F(FileIo, RoundTripKeepsEveryByte) {
     EXPECT_EQ(readFile(path), all);
     EXPECT_EQ(contentsOf(dir_ / "bytes.bin"), all);
     EXPECT_EQ(entries(), 1u);
+}
+
+// Reads and writes are split into transfers of a bounded size; the bytes at the seam and after
+// it arrive in order.
+TEST_F(FileIo, AFileLargerThanOneTransferRoundTrips) {
+    Bytes data(platform::kMaxTransfer + 3);
+    for (std::size_t i = 0; i < data.size(); i += 4093) {
+        data[i] = static_cast<unsigned char>(i / 4093);
+    }
+    data[platform::kMaxTransfer - 1] = 0x5A;
+    data[platform::kMaxTransfer] = 0xA5;
+    data.back() = 0x7E;
+    const std::string path = utf8(dir_ / "large.bin");
+    writeFile(path, data);
+    EXPECT_TRUE(readFile(path) == data);
+}
+
+// The module takes lengths of 32 bits: a file of 4 GiB is refused from its size, before
+// anything is read or allocated (the file is sparse, so it costs no disk space).
+TEST_F(FileIo, AFileOf4GiBIsRefusedBeforeItIsRead) {
+    const fs::path file = dir_ / "huge.bin";
+    put(file, Bytes{1});
+    fs::resize_file(file, std::uintmax_t{1} << 32);
+    EXPECT_THROW(readFile(utf8(file)), DataTooLargeException);
 }
 
 TEST_F(FileIo, OverwritingLeavesExactlyTheNewBytes) {

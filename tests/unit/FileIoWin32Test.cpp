@@ -1,9 +1,170 @@
+#include "support/platform/Win32FileCalls.h"
 #include "tests/unit/FileIoFixture.h"
 
+#include <optional>
+#include <thread>
 #include <windows.h>
 
 namespace fileio_test {
 namespace {
+
+// Holds a file open without sharing its deletion, as a scanner or an indexer does, from
+// construction until the time is up (INFINITE: until destruction).
+class Holder {
+public:
+    Holder(const fs::path& file, DWORD milliseconds)
+        : handle_(::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)),
+          release_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)), thread_([this, milliseconds] {
+              ::WaitForSingleObject(release_, milliseconds);
+              ::CloseHandle(handle_);
+          }) {}
+    ~Holder() {
+        ::SetEvent(release_);
+        thread_.join();
+        ::CloseHandle(release_);
+    }
+    bool holds() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE handle_;
+    HANDLE release_;
+    std::thread thread_;
+};
+
+// What the file layer's calls answer instead of the system, for one test. A count of calls to
+// refuse is the next so many calls, -1 every call.
+struct Faults {
+    DWORD busyCode = ERROR_SHARING_VIOLATION;
+    int busyReplaces = 0;
+    int busyMoves = 0;
+    int busyDeletes = 0;
+    // ERROR_UNABLE_TO_MOVE_REPLACEMENT or ..._2: the replace leaves the files as documented
+    // for that code and fails, and the replacement can then be moved nowhere.
+    DWORD replaceHalfWay = 0;
+    DWORD flushError = 0;
+};
+Faults faults;
+std::wstring stuck; // the replacement of a replace that failed half-way
+
+bool refuse(int& count) {
+    if (count == 0) {
+        return false;
+    }
+    if (count > 0) {
+        --count;
+    }
+    ::SetLastError(faults.busyCode);
+    return true;
+}
+
+BOOL WINAPI fakeReplace(LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup, DWORD flags,
+                        LPVOID exclude, LPVOID reserved) {
+    if (refuse(faults.busyReplaces)) {
+        return FALSE;
+    }
+    if (faults.replaceHalfWay == 0) {
+        return ::ReplaceFileW(replaced, replacement, backup, flags, exclude, reserved);
+    }
+    stuck = replacement;
+    if (faults.replaceHalfWay == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+        // The replaced file is under the backup name, or one of the system's choosing.
+        ::MoveFileW(replaced, backup != nullptr ? backup : (std::wstring(replaced) + L"~").c_str());
+    } else if (backup == nullptr) {
+        ::DeleteFileW(replaced); // without a backup name the replaced file is gone
+    }
+    ::SetLastError(faults.replaceHalfWay);
+    return FALSE;
+}
+
+BOOL WINAPI fakeMove(LPCWSTR from, LPCWSTR to, DWORD flags) {
+    if (stuck == from) {
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    return refuse(faults.busyMoves) ? FALSE : ::MoveFileExW(from, to, flags);
+}
+
+BOOL WINAPI fakeDelete(LPCWSTR name) {
+    return refuse(faults.busyDeletes) ? FALSE : ::DeleteFileW(name);
+}
+
+BOOL WINAPI fakeFlush(HANDLE file) {
+    if (faults.flushError != 0) {
+        ::SetLastError(faults.flushError);
+        return FALSE;
+    }
+    return ::FlushFileBuffers(file);
+}
+
+// The faults in the file layer's calls for the lifetime of the object.
+class FaultyCalls {
+public:
+    explicit FaultyCalls(const Faults& given) : saved_(platform::win32FileCalls()) {
+        faults = given;
+        stuck.clear();
+        platform::win32FileCalls() = {fakeFlush, fakeReplace, fakeMove, fakeDelete};
+    }
+    ~FaultyCalls() { platform::win32FileCalls() = saved_; }
+    FaultyCalls(const FaultyCalls&) = delete;
+    FaultyCalls& operator=(const FaultyCalls&) = delete;
+
+private:
+    platform::Win32FileCalls saved_;
+};
+
+// Faults of the write: a scanner, an indexer or a sync client that holds the target or the
+// just-written file for a moment is waited for, about a second at most; any failure leaves the
+// old file as it was and nothing else behind.
+TEST_F(FileIo, WriteFaultsAreWaitedOutOrLeaveTheOldFile) {
+    struct Row {
+        const char* what;
+        bool existing;
+        DWORD holdTarget; // ms; 0 no holder
+        Faults faults;
+        bool written;
+    };
+    const DWORD lock = ERROR_LOCK_VIOLATION;
+    const DWORD denied = ERROR_ACCESS_DENIED;
+    const Row rows[] = {
+        {"target held for 300 ms", true, 300, {}, true},
+        {"target held throughout", true, INFINITE, {}, false},
+        {"replace refused 3 times", true, 0, {.busyCode = lock, .busyReplaces = 3}, true},
+        {"new file's move refused 3 times", false, 0, {.busyCode = denied, .busyMoves = 3}, true},
+        {"replace refused, delete twice", true, 0, {.busyReplaces = -1, .busyDeletes = 2}, false},
+        {"replace fails half-way (1176)", true, 0, {.replaceHalfWay = 1176}, false},
+        {"replace fails half-way (1177)", true, 0, {.replaceHalfWay = 1177}, false},
+        // Network file systems that cannot flush say so.
+        {"flush: invalid function", true, 0, {.flushError = ERROR_INVALID_FUNCTION}, true},
+        {"flush: not supported", true, 0, {.flushError = ERROR_NOT_SUPPORTED}, true},
+        {"flush: disk full", true, 0, {.flushError = ERROR_DISK_FULL}, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const fs::path file = dir_ / "out.sig";
+        fs::remove(file);
+        if (row.existing) {
+            put(file, Bytes{9, 9});
+        }
+        bool written = true;
+        {
+            const FaultyCalls calls(row.faults);
+            std::optional<Holder> holder;
+            if (row.holdTarget != 0) {
+                holder.emplace(file, row.holdTarget);
+                ASSERT_TRUE(holder->holds());
+            }
+            try {
+                writeFile(utf8(file), Bytes{1, 2, 3});
+            } catch (const WriteFileException&) {
+                written = false;
+            }
+        }
+        EXPECT_EQ(written, row.written);
+        EXPECT_EQ(contentsOf(file), row.written ? (Bytes{1, 2, 3}) : (Bytes{9, 9}));
+        EXPECT_EQ(entries(), 1u);
+    }
+}
 
 // Another program holds the file open without sharing it: nothing can be read, and the file is
 // neither replaced nor damaged by a write.

@@ -297,6 +297,49 @@ TEST_F(ShellWindowTest, TheHashingPagesFileDialogsChooseTheFilesItHashes) {
     EXPECT_TRUE(closeMain());
 }
 
+std::wstring currentFolder() {
+    std::wstring folder(GetCurrentDirectoryW(0, nullptr), L'\0');
+    folder.resize(GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data()));
+    return folder;
+}
+
+// A read-only file is an input like any other (Wine's dialog takes one even when asked to
+// refuse it, Windows' does not); no dialog leaves the process's current folder in the chosen
+// file's folder (which would keep a USB stick in use); a path longer than the dialog's buffer
+// is refused in an error box and chooses nothing.
+TEST_F(ShellWindowTest, FileDialogsTakeReadOnlyInputsKeepTheFolderAndRefuseLongPaths) {
+    ASSERT_NE(startLoggedIn(demo()), nullptr);
+    HWND page = shownPages(main_).at(0);
+    const std::wstring folder = currentFolder();
+    const std::wstring input = scratchFile(L"read-only.txt");
+    std::ofstream(std::filesystem::path(input)) << "abc";
+    ASSERT_TRUE(SetFileAttributesW(input.c_str(), FILE_ATTRIBUTE_READONLY));
+    struct Writable {
+        const std::wstring& file;
+        ~Writable() { SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL); }
+    } writable{input};
+
+    fileName = input;
+    click(page, IDC_HASH_INPUT_BROWSE);
+    ASSERT_TRUE(script_.pumpUntil([&] { return !itemText(page, IDC_HASH_INPUT).empty(); }));
+    EXPECT_EQ(itemText(page, IDC_HASH_INPUT), input);
+    EXPECT_EQ(script_.seen().size(), 2U) << "no box over the open dialog";
+    EXPECT_EQ(currentFolder(), folder);
+
+    const std::size_t seen = script_.seen().size();
+    // One unit more than the 260-unit buffer holds with its terminating zero. (Wine's dialog
+    // itself fails on longer paths.)
+    const std::wstring temporary = input.substr(0, input.rfind(L'\\') + 1);
+    fileName = temporary + std::wstring(MAX_PATH - temporary.size() - 4, L'n') + L".dig";
+    click(page, IDC_HASH_OUTPUT_BROWSE);
+    ASSERT_TRUE(script_.pumpUntil([&] { return script_.seen().size() == seen + 2; }));
+    EXPECT_EQ(script_.seen().back().caption, L"Ошибка");
+    EXPECT_EQ(script_.seen().back().text, L"Путь к файлу слишком длинный");
+    EXPECT_EQ(itemText(page, IDC_HASH_OUTPUT), L"");
+    EXPECT_EQ(currentFolder(), folder);
+    EXPECT_TRUE(closeMain());
+}
+
 TEST_F(ShellWindowTest, TheKeyDropDownShowsItsWidestNameBesideItsScrollBar) {
     // More private keys than the dropped list shows at once (30), the widest name neither
     // first nor last.

@@ -7,6 +7,7 @@
 #include "ui/win32/Dpi.h"
 
 #include <commdlg.h>
+#include <string>
 #include <vector>
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t));
@@ -131,7 +132,35 @@ std::u16string Win32DialogView::loadString(unsigned id) {
     return buffer;
 }
 
-bool Win32DialogView::runFileDialog(FileDialogRequest& request) {
+namespace {
+
+// Puts the process's current folder back when it ends. The file dialogs leave it in the chosen
+// file's folder (the open dialog even with OFN_NOCHANGEDIR), which keeps a removable drive in
+// use until the program ends.
+class KeepCurrentFolder {
+public:
+    KeepCurrentFolder() {
+        const DWORD length = GetCurrentDirectoryW(0, nullptr);
+        if (length > 0) {
+            folder_.resize(length);
+            folder_.resize(GetCurrentDirectoryW(length, folder_.data()));
+        }
+    }
+    ~KeepCurrentFolder() {
+        if (!folder_.empty()) {
+            SetCurrentDirectoryW(folder_.c_str());
+        }
+    }
+    KeepCurrentFolder(const KeepCurrentFolder&) = delete;
+    KeepCurrentFolder& operator=(const KeepCurrentFolder&) = delete;
+
+private:
+    std::wstring folder_;
+};
+
+} // namespace
+
+FileDialogResult Win32DialogView::runFileDialog(FileDialogRequest& request) {
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = dialog_;
@@ -145,8 +174,12 @@ bool Win32DialogView::runFileDialog(FileDialogRequest& request) {
     if (!request.defaultExtension.empty()) {
         dialog.lpstrDefExt = wide(request.defaultExtension);
     }
-    const BOOL chosen = request.save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
-    return chosen != FALSE;
+    const KeepCurrentFolder folder;
+    if ((request.save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog)) != FALSE) {
+        return FileDialogResult::chosen;
+    }
+    return CommDlgExtendedError() == FNERR_BUFFERTOOSMALL ? FileDialogResult::pathTooLong
+                                                          : FileDialogResult::cancelled;
 }
 
 void Win32DialogView::messageBox(std::u16string_view text, std::u16string_view caption) {

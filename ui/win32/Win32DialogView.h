@@ -43,7 +43,7 @@ public:
     int comboSelection(int id) override;
     void fitDropDownWidth(int id) override;
     std::u16string loadString(unsigned id) override;
-    bool runFileDialog(FileDialogRequest& request) override;
+    FileDialogResult runFileDialog(FileDialogRequest& request) override;
     void messageBox(std::u16string_view text, std::u16string_view caption) override;
     void endDialog(int result) override;
     void setWaitCursor(bool on) override { waitCursor_.set(on); }
