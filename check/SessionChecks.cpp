@@ -84,7 +84,7 @@ bool checkStartup(Checker& checker, std::unique_ptr<Pkcs11Module> module) {
     checker.run(kIdentity, [&] {
         const Token& token = *Token::instance();
         const std::string text = "серийный номер " + formatSerialNumber(token.getSerialNumber()) +
-                                 ", метка «" + wideToUtf8(utf8ToWideForDisplay(token.getLabel())) +
+                                 ", метка «" + wideToUtf8(labelToWide(token.getLabel())) +
                                  "», контрольная сумма " +
                                  formatChecksum(token.getChecksum(), token.isChecksumInvalid());
         return token.isChecksumInvalid() ? failed(text) : passed(text);

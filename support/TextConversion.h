@@ -16,6 +16,13 @@ std::u16string utf8ToWide(std::string_view text);
 // "Некорректная строка"; the other two failures are thrown.
 std::u16string utf8ToWideForDisplay(std::string_view text);
 
+// A token's or key's label for display; never throws a conversion failure. Labels live in
+// fixed fields or were cut by the tool that wrote them, often inside their last letter: a
+// text whose only fault is a sequence cut short at its very end shows the text before the
+// cut. Any other text that is not UTF-8 (a surrogate or a value above U+10FFFF included)
+// becomes "Некорректная строка".
+std::u16string labelToWide(std::string_view label);
+
 // Throws utf8::invalid_utf16 for an unpaired surrogate.
 std::string wideToUtf8(std::u16string_view text);
 

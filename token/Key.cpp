@@ -1,6 +1,7 @@
 #include "token/Key.h"
 
 #include "token/Exception.h"
+#include "token/Length.h"
 #include "token/Pkcs11Module.h"
 
 #include <algorithm>
@@ -37,8 +38,8 @@ Key::Key(Pkcs11Module& module, CK_SESSION_HANDLE session, CK_OBJECT_HANDLE handl
         {CKA_ID, nullptr, 0},
     };
     module.C_GetAttributeValue(session, handle, attributes, 2);
-    label_.assign(attributes[0].ulValueLen, '\0');
-    id_.assign(attributes[1].ulValueLen, 0);
+    label_.assign(token::reportedLength(attributes[0].ulValueLen), '\0');
+    id_.assign(token::reportedLength(attributes[1].ulValueLen), 0);
     attributes[0].pValue = label_.empty() ? nullptr : label_.data();
     attributes[1].pValue = id_.empty() ? nullptr : id_.data();
     module.C_GetAttributeValue(session, handle, attributes, 2);
@@ -58,7 +59,7 @@ AsymmetricKey::AsymmetricKey(Pkcs11Module& module, CK_SESSION_HANDLE session,
     filledLength(attributes[1], sizeof journal); // a flag that claims more than its byte is refused
     journalFlag_ = journal != 0;
 
-    Bytes parameters(attributes[0].ulValueLen);
+    Bytes parameters(token::reportedLength(attributes[0].ulValueLen));
     attributes[0].pValue = parameters.empty() ? nullptr : parameters.data();
     module.C_GetAttributeValue(session, handle, attributes, 1);
     parameters.resize(filledLength(attributes[0], parameters.size()));

@@ -1,4 +1,5 @@
-// Sizes handed to the module as CK_ULONG, which is 32 bits wide on Windows.
+// Sizes handed to the module as CK_ULONG, which is 32 bits wide on Windows, and sizes it
+// reports back.
 #pragma once
 
 #include "token/Cryptoki.h"
@@ -17,6 +18,15 @@ inline CK_ULONG toLength(std::size_t size) {
         }
     }
     return static_cast<CK_ULONG>(size);
+}
+
+// A length a size query answered with CKR_OK, before a buffer of that size is made. "Unavailable"
+// (all bits set) belongs with an error code only; taken as a size it would be 4 GiB on Windows.
+inline std::size_t reportedLength(CK_ULONG length) {
+    if (length == CK_UNAVAILABLE_INFORMATION) {
+        throw ModuleAnswerException();
+    }
+    return static_cast<std::size_t>(length);
 }
 
 } // namespace token

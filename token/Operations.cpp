@@ -14,12 +14,12 @@ CK_BYTE_PTR input(const Bytes& data) {
 // The output of a single-part call: first its length with a null buffer, then the bytes.
 // A module may answer the first call with an upper bound; the result keeps only what the
 // second call reports. Reporting more than the buffer holds is a module fault: the bytes past
-// the buffer were never received.
+// the buffer were never received; so is an "unavailable" length, refused before allocating.
 template <typename Call>
 Bytes queryOutput(Call&& call) {
     CK_ULONG length = 0;
     call(nullptr, &length);
-    Bytes output(length);
+    Bytes output(token::reportedLength(length));
     const CK_ULONG capacity = length;
     call(output.empty() ? nullptr : output.data(), &length);
     if (length > capacity) {

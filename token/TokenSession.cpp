@@ -65,6 +65,11 @@ void initializeToken(std::unique_ptr<Pkcs11Module> loaded) {
             }
             throw;
         }
+        if (count > 1) {
+            // Success with more slots than there was room for (CK_UNAVAILABLE_INFORMATION
+            // among such counts): no slot id of that answer can be trusted.
+            throw ModuleAnswerException();
+        }
         if (count != 1) {
             throw NoTokenException();
         }

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 std::u16string keyBaseName(const Key& key) {
-    std::u16string name = utf8ToWideForDisplay(key.getLabel());
+    std::u16string name = labelToWide(key.getLabel());
     if (name.empty()) {
         name = u"Метка отсутствует";
     }

@@ -16,7 +16,7 @@ void openTokenSession(ShellView& view, ShellState& state) {
     state.tokenReady = true;
     const Token& token = *Token::instance();
     view.setControlText(IDC_MAIN_SERIAL, utf8ToWide(formatSerialNumber(token.getSerialNumber())));
-    view.setControlText(IDC_MAIN_LABEL, utf8ToWideForDisplay(token.getLabel()));
+    view.setControlText(IDC_MAIN_LABEL, labelToWide(token.getLabel()));
     view.setControlText(IDC_MAIN_CHECKSUM,
                         utf8ToWide(formatChecksum(token.getChecksum(), token.isChecksumInvalid())));
 }

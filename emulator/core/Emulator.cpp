@@ -191,7 +191,9 @@ bool Emulator::answerSize(std::string_view function, CK_BYTE_PTR out, CK_ULONG_P
         } else if (const Fault* overstate = faults_.active(function, "overstate")) {
             reported = needed + static_cast<std::size_t>(overstate->by);
         }
-        *outLength = static_cast<CK_ULONG>(reported);
+        *outLength = faults_.active(function, "unavailableLength") != nullptr
+                         ? CK_UNAVAILABLE_INFORMATION
+                         : static_cast<CK_ULONG>(reported);
         return false;
     }
     if (*outLength < needed) {

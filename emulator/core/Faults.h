@@ -20,7 +20,8 @@ struct Fault {
     std::optional<CK_RV> rv; // return this code without doing anything
     std::string kind;        // or an odd answer: "noPointer", "recordSize", "zeroLength", ...
     long long value = 0;     // "recordSize": the size written
-    long long by = 0;        // "overstate": how much the size query adds
+    long long by = 0;        // "overstate": how much the size query adds; "cutLabel": the
+                             // bytes cut off the label's end
 };
 
 // Parses a JSON array of faults. Throws std::invalid_argument with the reason.

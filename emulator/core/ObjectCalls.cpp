@@ -14,7 +14,21 @@ CK_RV Emulator::getAttributeValue(CK_SESSION_HANDLE handle, CK_OBJECT_HANDLE obj
     // Before login a private object is answered as one that does not exist.
     require(key != nullptr && (!key->isPrivate || userLoggedIn(session.slot)),
             CKR_OBJECT_HANDLE_INVALID);
-    return readAttributes(attributesOf(*key), request, count);
+    std::vector<Attribute> attributes = attributesOf(*key);
+    if (const Fault* cut = faults_.active("C_GetAttributeValue", "cutLabel")) {
+        Bytes& label = std::ranges::find(attributes, CKA_LABEL, &Attribute::type)->value;
+        label.resize(label.size() - std::min(label.size(), static_cast<std::size_t>(cut->by)));
+    }
+    const CK_RV result = readAttributes(attributes, request, count);
+    if (faults_.active("C_GetAttributeValue", "unavailableLength") != nullptr) {
+        // Success, yet no length: what a module may only answer with an error code.
+        for (CK_ULONG i = 0; i < count; ++i) {
+            if (request[i].pValue == nullptr) {
+                request[i].ulValueLen = CK_UNAVAILABLE_INFORMATION;
+            }
+        }
+    }
+    return result;
 }
 
 void Emulator::findObjectsInit(CK_SESSION_HANDLE handle, CK_ATTRIBUTE_PTR pattern, CK_ULONG count) {

@@ -53,6 +53,10 @@ void Emulator::getSlotList(CK_BBOOL tokenPresent, CK_SLOT_ID_PTR list, CK_ULONG_
             slots.push_back(i + 1);
         }
     }
+    if (faults_.active("C_GetSlotList", "unavailableLength") != nullptr) {
+        *count = CK_UNAVAILABLE_INFORMATION;
+        return;
+    }
     if (list == nullptr) {
         *count = slots.size();
         return;
@@ -85,7 +89,11 @@ void Emulator::getTokenInfo(CK_SLOT_ID slot, CK_TOKEN_INFO_PTR info) {
     require(info != nullptr, CKR_ARGUMENTS_BAD);
     const TokenState& token = freshToken(slot);
     *info = CK_TOKEN_INFO{};
-    pad(info->label, sizeof info->label, token.label.data(), token.label.size());
+    std::size_t labelLength = token.label.size();
+    if (const Fault* cut = faults_.active("C_GetTokenInfo", "cutLabel")) {
+        labelLength -= std::min(labelLength, static_cast<std::size_t>(cut->by));
+    }
+    pad(info->label, sizeof info->label, token.label.data(), labelLength);
     pad(info->manufacturerID, token.manufacturer);
     pad(info->model, token.model);
     pad(info->serialNumber, token.serial);

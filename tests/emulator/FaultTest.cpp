@@ -90,6 +90,39 @@ TEST_F(FaultTest, OddAnswersOfSizeQueriesAndTheExtendedRecord) {
     EXPECT_EQ(info.checksum, 0xFFFFFFFFU);
 }
 
+// A label cut at its end, and lengths withheld while the call answers success: only the size
+// queries (null values) lose their lengths.
+TEST_F(FaultTest, CutLabelsAndUnavailableLengths) {
+    startWithFaults(R"([{"function": "C_GetTokenInfo", "kind": "cutLabel", "by": 3},
+                        {"function": "C_GetAttributeValue", "call": 1, "kind": "cutLabel",
+                         "by": 1},
+                        {"function": "C_GetAttributeValue", "call": 2,
+                         "kind": "unavailableLength"},
+                        {"function": "C_EX_GetJournal", "kind": "unavailableLength"}])"_json);
+    CK_TOKEN_INFO info{};
+    ASSERT_EQ(p11_->C_GetTokenInfo(1, &info), CKR_OK);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(info.label), sizeof info.label),
+              "Test to" + std::string(25, ' '));
+
+    const CK_SESSION_HANDLE session = openSession();
+    const CK_OBJECT_HANDLE key = find(session, {}).at(0);
+    CK_BYTE label[64] = {};
+    CK_ATTRIBUTE cut = {CKA_LABEL, label, sizeof label};
+    ASSERT_EQ(p11_->C_GetAttributeValue(session, key, &cut, 1), CKR_OK);
+    const Bytes full = standardToken().findObject(static_cast<std::uint32_t>(key))->label;
+    EXPECT_EQ(Bytes(label, label + cut.ulValueLen), Bytes(full.begin(), full.end() - 1));
+
+    CK_BYTE id[8] = {};
+    CK_ATTRIBUTE withheld[] = {{CKA_LABEL, nullptr, 0}, {CKA_ID, id, sizeof id}};
+    ASSERT_EQ(p11_->C_GetAttributeValue(session, key, withheld, 2), CKR_OK);
+    EXPECT_EQ(withheld[0].ulValueLen, CK_UNAVAILABLE_INFORMATION);
+    EXPECT_EQ(withheld[1].ulValueLen, 1U);
+
+    CK_ULONG length = 0;
+    ASSERT_EQ(ex_->C_EX_GetJournal(1, nullptr, &length), CKR_OK);
+    EXPECT_EQ(length, CK_UNAVAILABLE_INFORMATION);
+}
+
 // An imposed failure of a single-part step ends the operation, as a real one does, so the next
 // operation of that kind starts; an imposed CKR_BUFFER_TOO_SMALL leaves it under way.
 TEST_F(FaultTest, AnImposedFailureEndsTheOperation) {

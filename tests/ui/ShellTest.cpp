@@ -4,38 +4,15 @@
 
 #include "EmulatorFixture.h"
 #include "MemoryDialogView.h"
+#include "MemoryShellView.h"
 #include "ui/PinDialog.h"
 #include "ui/resources/Resource.h"
 
-#include <functional>
 #include <gmock/gmock.h>
-#include <map>
 
-using testing::Contains;
 using testing::ElementsAre;
 
 namespace {
-
-class MemoryShellView : public ShellView {
-public:
-    void attachLogList() override { events.push_back("attach"); }
-    void setControlText(int id, std::u16string_view text) override { texts[id] = text; }
-    void reportError(const std::exception& error) override {
-        events.push_back(std::string("error: ") + error.what());
-    }
-    int runPinDialog() override {
-        events.push_back("pin");
-        return pinDialog ? pinDialog() : 1;
-    }
-    void postClose() override { events.push_back("close"); }
-    void destroyPagesAndQuit() override { events.push_back("quit"); }
-    void setWaitCursor(bool on) override { waitDepth += on ? 1 : -1; }
-
-    std::map<int, std::u16string> texts;
-    std::vector<std::string> events;
-    std::function<int()> pinDialog;
-    int waitDepth = 0;
-};
 
 using ShellTest = EmulatorTest;
 
@@ -78,32 +55,6 @@ TEST_F(ShellTest, WithoutOneSupportedTokenTheErrorShowsAndTheProgramCloses) {
         shutdown(view, state); // nothing to finalise
         EXPECT_EQ(view.events.back(), "quit");
     }
-}
-
-TEST_F(ShellTest, LabelsThatAreNotUtf8ShowAPlaceholderOrFailAfterTheSessionOpened) {
-    emulator::State state = demo();
-    tokenOf(state).label = {0xFF, 'a'};
-    writeState(state);
-    MemoryShellView shown;
-    ShellState shownState;
-    runStartup(shown, shownState);
-    EXPECT_EQ(shown.texts[IDC_MAIN_LABEL], u"Некорректная строка");
-    EXPECT_THAT(shown.events, ElementsAre("attach", "pin"));
-    shutdown(shown, shownState);
-
-    // The first byte of a two-byte sequence, then the end of the label.
-    tokenOf(state).label = {'K', 0xD0};
-    writeState(state);
-    MemoryShellView failed;
-    ShellState failedState;
-    runStartup(failed, failedState);
-    EXPECT_TRUE(failedState.tokenReady);
-    ASSERT_EQ(failed.events.size(), 3u);
-    EXPECT_THAT(failed.events[1], testing::StartsWith("error: "));
-    EXPECT_EQ(failed.events[2], "close");
-    journal.clear();
-    shutdown(failed, failedState);
-    EXPECT_THAT(journal.lines(), Contains("C_Finalize -> CKR_OK"));
 }
 
 TEST_F(ShellTest, APinDialogThatDoesNotLogInClosesAndAFailedFinaliseIsReported) {

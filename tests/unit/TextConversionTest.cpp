@@ -47,6 +47,30 @@ TEST(TextConversion, DisplayConversionReplacesOnlyInvalidUtf8) {
     EXPECT_THROW(utf8ToWideForDisplay("\xED\xA0\x80"), utf8::invalid_code_point);
 }
 
+TEST(TextConversion, LabelsLoseOnlyALetterCutAtTheirEnd) {
+    const std::u16string invalid = u"Некорректная строка";
+    const std::pair<std::string, std::u16string> cases[] = {
+        {"", u""},
+        {"Подпись", u"Подпись"},
+        {"Подпис\xD1", u"Подпис"},                            // a two-byte letter cut
+        {"\xD0", u""},                                        // nothing before the cut
+        {"ab\xE2\x82", u"ab"},                                // a three-byte sign cut
+        {"ab\xF0\x9F\x98", u"ab"},                            // a four-byte character cut
+        {"\xF0\x9F\x98\x80", std::u16string{0xD83D, 0xDE00}}, // whole
+        {"ab\xED\xA0", invalid},     // the start of a surrogate is no letter
+        {"ab\xF4\x90", invalid},     // nor the start of a value above U+10FFFF
+        {"ab\xE0\x80", invalid},     // nor the start of an overlong form
+        {"ab\xED\xA0\x80", invalid}, // a surrogate
+        {"\xF4\x90\x80\x80", invalid},
+        {"\xCD\xE5", invalid},  // a single-byte code page
+        {"\xD0x\xD0", invalid}, // a fault before the cut
+        {"ab\x80", invalid},    // a continuation byte without its lead
+    };
+    for (const auto& [label, shown] : cases) {
+        EXPECT_EQ(labelToWide(label), shown) << testing::PrintToString(label);
+    }
+}
+
 TEST(TextConversion, UnpairedSurrogatesAreRejected) {
     EXPECT_THROW(wideToUtf8(std::u16string{0xDC00}), utf8::invalid_utf16);
     EXPECT_THROW(wideToUtf8(std::u16string{u'a', 0xD800}), utf8::invalid_utf16);
