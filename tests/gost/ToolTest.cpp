@@ -152,10 +152,12 @@ TEST_F(ToolTest, FaultsAndJournal) {
     ok("fault --function C_Login --call 2 --rv CKR_PIN_LOCKED");
     ok("fault --function C_Sign --kind overstate --by 4");
     ok("fault --function C_Digest --rv 0x30");
+    ok("fault --function C_Sign --kind delay --value 3000");
     const std::string faults = ok("fault --list");
     EXPECT_NE(faults.find(R"("rv":"CKR_PIN_LOCKED")"), std::string::npos) << faults;
     EXPECT_NE(faults.find(R"("by":4)"), std::string::npos) << faults;
     EXPECT_NE(faults.find(R"("rv":48)"), std::string::npos) << faults;
+    EXPECT_NE(faults.find(R"("kind":"delay","value":3000)"), std::string::npos) << faults;
     ok("fault --clear");
     EXPECT_EQ(ok("fault --list"), "");
 
