@@ -19,6 +19,9 @@ public:
     // Destroys the page windows and posts the quit message.
     virtual void destroyPagesAndQuit() = 0;
     virtual void setWaitCursor(bool on) = 0;
+    // As DialogView's, for the main window.
+    virtual void paintNow() = 0;
+    virtual void discardInput() = 0;
 };
 
 struct ShellState {

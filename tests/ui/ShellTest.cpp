@@ -30,6 +30,8 @@ public:
     void postClose() override { events.push_back("close"); }
     void destroyPagesAndQuit() override { events.push_back("quit"); }
     void setWaitCursor(bool on) override { waitDepth += on ? 1 : -1; }
+    void paintNow() override { events.push_back("paint"); }
+    void discardInput() override { events.push_back("discard"); }
 
     std::map<int, std::u16string> texts;
     std::vector<std::string> events;
@@ -44,7 +46,8 @@ TEST_F(ShellTest, StartShowsTheTokenThenAsksForThePinAndShutsDownOnce) {
     MemoryShellView view;
     ShellState state;
     runStartup(view, state);
-    EXPECT_THAT(view.events, ElementsAre("attach", "pin"));
+    // Clicks made while the token opened are dropped before the PIN dialog can take them.
+    EXPECT_THAT(view.events, ElementsAre("attach", "paint", "discard", "pin"));
     EXPECT_TRUE(state.tokenReady);
     EXPECT_EQ(view.texts[IDC_MAIN_SERIAL], u"0439041101"); // 1A2B3C4D
     EXPECT_EQ(view.texts[IDC_MAIN_LABEL], u"Демо-токен");
@@ -54,7 +57,7 @@ TEST_F(ShellTest, StartShowsTheTokenThenAsksForThePinAndShutsDownOnce) {
     journal.clear();
     shutdown(view, state);
     shutdown(view, state);
-    EXPECT_THAT(view.events, ElementsAre("attach", "pin", "quit"));
+    EXPECT_THAT(view.events, ElementsAre("attach", "paint", "discard", "pin", "quit"));
     EXPECT_THAT(journal.lines(), ElementsAre("C_CloseSession -> CKR_OK", "C_Finalize -> CKR_OK"));
     EXPECT_FALSE(moduleLoaded());
 }
@@ -73,7 +76,8 @@ TEST_F(ShellTest, WithoutOneSupportedTokenTheErrorShowsAndTheProgramCloses) {
         MemoryShellView view;
         ShellState state;
         runStartup(view, state);
-        EXPECT_THAT(view.events, ElementsAre("attach", std::string("error: ") + error, "close"));
+        EXPECT_THAT(view.events, ElementsAre("attach", "paint", "discard",
+                                             std::string("error: ") + error, "close"));
         EXPECT_FALSE(state.tokenReady);
         shutdown(view, state); // nothing to finalise
         EXPECT_EQ(view.events.back(), "quit");
@@ -88,7 +92,7 @@ TEST_F(ShellTest, LabelsThatAreNotUtf8ShowAPlaceholderOrFailAfterTheSessionOpene
     ShellState shownState;
     runStartup(shown, shownState);
     EXPECT_EQ(shown.texts[IDC_MAIN_LABEL], u"Некорректная строка");
-    EXPECT_THAT(shown.events, ElementsAre("attach", "pin"));
+    EXPECT_THAT(shown.events, ElementsAre("attach", "paint", "discard", "pin"));
     shutdown(shown, shownState);
 
     // The first byte of a two-byte sequence, then the end of the label.
@@ -98,9 +102,9 @@ TEST_F(ShellTest, LabelsThatAreNotUtf8ShowAPlaceholderOrFailAfterTheSessionOpene
     ShellState failedState;
     runStartup(failed, failedState);
     EXPECT_TRUE(failedState.tokenReady);
-    ASSERT_EQ(failed.events.size(), 3u);
-    EXPECT_THAT(failed.events[1], testing::StartsWith("error: "));
-    EXPECT_EQ(failed.events[2], "close");
+    ASSERT_EQ(failed.events.size(), 5u);
+    EXPECT_THAT(failed.events[3], testing::StartsWith("error: "));
+    EXPECT_EQ(failed.events[4], "close");
     journal.clear();
     shutdown(failed, failedState);
     EXPECT_THAT(journal.lines(), Contains("C_Finalize -> CKR_OK"));
@@ -112,7 +116,7 @@ TEST_F(ShellTest, APinDialogThatDoesNotLogInClosesAndAFailedFinaliseIsReported) 
     view.pinDialog = [] { return 2; };
     ShellState state;
     runStartup(view, state);
-    EXPECT_THAT(view.events, ElementsAre("attach", "pin", "close"));
+    EXPECT_THAT(view.events, ElementsAre("attach", "paint", "discard", "pin", "close"));
 
     nlohmann::json faults = nlohmann::json::array();
     faults.push_back({{"function", "C_Finalize"}, {"rv", "CKR_DEVICE_ERROR"}});
@@ -168,6 +172,8 @@ TEST_F(PinDialogTest, AWrongPinIsReportedAfterItsLoginLineWhileTheDialogStands) 
     EXPECT_EQ(view.messageBoxes()[0].text, u"Неправильный PIN-код");
     EXPECT_EQ(view.messageBoxes()[0].caption, u"Ошибка");
     EXPECT_FALSE(view.messageBoxes()[0].dialogEnded);
+    // A key pressed while the token checked the PIN cannot dismiss the box.
+    EXPECT_THAT(view.events(), ElementsAre("paint", "discard", "box Ошибка"));
 }
 
 TEST_F(PinDialogTest, OnlyTheFirstSixtyThreeCharactersAreSent) {

@@ -12,6 +12,7 @@
 #include "ui/SignPage.h"
 #include "ui/VerifyPage.h"
 #include "ui/resources/Resource.h"
+#include "ui/win32/LongCall.h"
 #include "ui/win32/Win32DialogView.h"
 
 #include <array>
@@ -164,6 +165,8 @@ public:
         PostQuitMessage(0);
     }
     void setWaitCursor(bool on) override { waitCursor_.set(on); }
+    void paintNow() override { ::paintNow(main_); }
+    void discardInput() override { discardQueuedInput(); }
 
 private:
     HWND main_;
