@@ -37,3 +37,8 @@ void runStartup(ShellView& view, ShellState& state);
 // Once per run: finalises the token session if it was created (a failure is reported, and
 // shutdown goes on), destroys the pages and ends the message loop.
 void shutdown(ShellView& view, ShellState& state);
+
+// The same when the system's session ends (log-off, shut-down), except that a failure to
+// finalise is not shown: no box may hold the session's end for an answer. Together with
+// shutdown, once per run.
+void endSession(ShellView& view, ShellState& state);

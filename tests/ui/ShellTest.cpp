@@ -129,6 +129,17 @@ TEST_F(ShellTest, APinDialogThatDoesNotLogInClosesAndAFailedFinaliseIsReported) 
     shutdown(view, failing);
     EXPECT_THAT(view.events, ElementsAre("error: CKR_DEVICE_ERROR", "quit"));
     EXPECT_FALSE(moduleLoaded());
+
+    // When the system's session ends, no box holds it up; the log still has the call.
+    writeState(demo());
+    ShellState ending;
+    runStartup(view, ending);
+    view.events.clear();
+    journal.clear();
+    endSession(view, ending);
+    EXPECT_THAT(view.events, ElementsAre("quit"));
+    EXPECT_THAT(journal.lines(), Contains("C_Finalize -> CKR_DEVICE_ERROR"));
+    EXPECT_FALSE(moduleLoaded());
 }
 
 class PinDialogTest : public EmulatorTest {
