@@ -24,8 +24,10 @@ void paintNow(HWND window) noexcept {
 
 void discardQueuedInput() noexcept {
     MSG message{};
+    // PM_QS_INPUT takes only what came from the input devices, not posted messages.
     for (const MessageRange& range : kInput) {
-        while (PeekMessageW(&message, nullptr, range.first, range.last, PM_REMOVE) != FALSE) {
+        while (PeekMessageW(&message, nullptr, range.first, range.last, PM_REMOVE | PM_QS_INPUT) !=
+               FALSE) {
         }
     }
 }

@@ -9,5 +9,6 @@
 void paintNow(HWND window) noexcept;
 
 // Removes the keyboard, mouse and touch input waiting in this thread's queue: what the user
-// did while the thread was held is dropped rather than acted on afterwards.
+// did while the thread was held is dropped rather than acted on afterwards. Messages that
+// programs posted (automation, accessibility tools) stay, even in the input ranges.
 void discardQueuedInput() noexcept;
