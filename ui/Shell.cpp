@@ -16,6 +16,9 @@ void openTokenSession(ShellView& view, ShellState& state) {
         // dropped, finalises what was opened.
         state.tokenReady = true;
     }
+    if (state.shutDown) {
+        return; // the session ended meanwhile, and the token is closed
+    }
     const Token& token = *Token::instance();
     view.setControlText(IDC_MAIN_SERIAL, utf8ToWide(formatSerialNumber(token.getSerialNumber())));
     view.setControlText(IDC_MAIN_LABEL, utf8ToWideForDisplay(token.getLabel()));
@@ -34,7 +37,7 @@ void runStartup(ShellView& view, ShellState& state) {
         view.postClose();
         return;
     }
-    if (view.runPinDialog() != 1) {
+    if (!state.shutDown && view.runPinDialog() != 1) {
         view.postClose();
     }
 }

@@ -31,11 +31,17 @@ public:
     void destroyPagesAndQuit() override { events.push_back("quit"); }
     void setWaitCursor(bool on) override { waitDepth += on ? 1 : -1; }
     void paintNow() override { events.push_back("paint"); }
-    void discardInput() override { events.push_back("discard"); }
+    void discardInput() override {
+        events.push_back("discard");
+        if (whileDiscarding) {
+            whileDiscarding(); // a message the system sends meanwhile
+        }
+    }
 
     std::map<int, std::u16string> texts;
     std::vector<std::string> events;
     std::function<int()> pinDialog;
+    std::function<void()> whileDiscarding;
     int waitDepth = 0;
 };
 
@@ -139,6 +145,17 @@ TEST_F(ShellTest, APinDialogThatDoesNotLogInClosesAndAFailedFinaliseIsReported) 
     endSession(view, ending);
     EXPECT_THAT(view.events, ElementsAre("quit"));
     EXPECT_THAT(journal.lines(), Contains("C_Finalize -> CKR_DEVICE_ERROR"));
+    EXPECT_FALSE(moduleLoaded());
+}
+
+TEST_F(ShellTest, ASessionThatEndsWhileTheTokenOpensClosesItAndAsksForNoPin) {
+    writeState(demo());
+    MemoryShellView view;
+    ShellState state;
+    view.whileDiscarding = [&] { endSession(view, state); };
+    runStartup(view, state);
+    EXPECT_THAT(view.events, ElementsAre("attach", "paint", "discard", "quit"));
+    EXPECT_THAT(journal.lines(), Contains("C_Finalize -> CKR_OK"));
     EXPECT_FALSE(moduleLoaded());
 }
 
