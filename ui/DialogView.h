@@ -49,14 +49,29 @@ public:
     // Shows the wait cursor while on is true; calls nest, and the cursor shown before the
     // outermost call comes back when it ends.
     virtual void setWaitCursor(bool on) = 0;
+    // Paints now what waits to be painted in the window and its controls: a long call holds
+    // the thread, and the user sees meanwhile what was drawn before it.
+    virtual void paintNow() = 0;
+    // Drops the keyboard and mouse input waiting for the thread: clicks and keys made while a
+    // long call held it are not run when it returns.
+    virtual void discardInput() = 0;
 };
 
-// Shows the wait cursor of a view (a dialog's or the shell's) for the lifetime of the object.
+// A long call of the token on the window's thread, for the lifetime of the object: the wait
+// cursor shows, the window is painted as it stands before the call starts, and the input
+// made meanwhile is dropped when it ends, before anything (a verdict, an error box, the
+// message loop) could take it. For a dialog's view or the shell's.
 template <typename View>
 class WaitCursor {
 public:
-    explicit WaitCursor(View& view) : view_(view) { view_.setWaitCursor(true); }
-    ~WaitCursor() { view_.setWaitCursor(false); }
+    explicit WaitCursor(View& view) : view_(view) {
+        view_.setWaitCursor(true);
+        view_.paintNow();
+    }
+    ~WaitCursor() {
+        view_.discardInput();
+        view_.setWaitCursor(false);
+    }
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
 

@@ -14,10 +14,28 @@ bool startPage(Page& page, DialogView& view) {
     }
 }
 
-void commandPage(Page& page, DialogView& view, int id, std::intptr_t control, int code) {
+namespace {
+
+template <typename Step>
+void guarded(DialogView& view, Step&& step) {
     try {
-        page.command(view, id, control, code);
+        step();
     } catch (const std::exception& error) {
         reportError(view, error);
     }
+}
+
+} // namespace
+
+void commandPage(Page& page, DialogView& view, int id, std::intptr_t control, int code) {
+    if (!page.runsCommand(id)) {
+        guarded(view, [&] { page.command(view, id, control, code); });
+        return;
+    }
+    // Greyed while the token works (the command paints the window before its long call), so
+    // that the holder sees that a second click would do nothing; the clicks made meanwhile
+    // are dropped when the long call ends.
+    view.enable(id, false);
+    guarded(view, [&] { page.command(view, id, control, code); });
+    guarded(view, [&] { page.updateButtons(view); });
 }

@@ -23,5 +23,7 @@ public:
 
 // Runs the page's start; after a failure, shown in an error box, the answer is false.
 bool startPage(Page& page, DialogView& view);
-// Runs the page's command; a failure is shown in an error box. Nothing is rolled back.
+// Runs the page's command; a failure is shown in an error box. Nothing is rolled back. A
+// button that runs a command of the token is disabled until the command has ended, and the
+// page's button rule is then applied again.
 void commandPage(Page& page, DialogView& view, int id, std::intptr_t control, int code);

@@ -12,8 +12,13 @@ void openTokenSession(ShellView& view, ShellState& state) {
     {
         WaitCursor wait(view);
         initializeToken();
+        // Set at once: whatever comes next, even the session's end while the input is being
+        // dropped, finalises what was opened.
+        state.tokenReady = true;
     }
-    state.tokenReady = true;
+    if (state.shutDown) {
+        return; // the session ended meanwhile, and the token is closed
+    }
     const Token& token = *Token::instance();
     view.setControlText(IDC_MAIN_SERIAL, utf8ToWide(formatSerialNumber(token.getSerialNumber())));
     view.setControlText(IDC_MAIN_LABEL, labelToWide(token.getLabel()));
@@ -32,12 +37,14 @@ void runStartup(ShellView& view, ShellState& state) {
         view.postClose();
         return;
     }
-    if (view.runPinDialog() != 1) {
+    if (!state.shutDown && view.runPinDialog() != 1) {
         view.postClose();
     }
 }
 
-void shutdown(ShellView& view, ShellState& state) {
+namespace {
+
+void shutdownOnce(ShellView& view, ShellState& state, bool reportFailure) {
     if (state.shutDown) {
         return;
     }
@@ -47,8 +54,21 @@ void shutdown(ShellView& view, ShellState& state) {
             finalizeToken();
         } catch (const std::exception& error) {
             // The session is gone either way; the user learns why the token did not close.
-            view.reportError(error);
+            if (reportFailure) {
+                view.reportError(error);
+            }
         }
     }
     view.destroyPagesAndQuit();
+}
+
+} // namespace
+
+void shutdown(ShellView& view, ShellState& state) {
+    shutdownOnce(view, state, true);
+}
+
+void endSession(ShellView& view, ShellState& state) {
+    // The call log still records the failing call.
+    shutdownOnce(view, state, false);
 }

@@ -19,6 +19,9 @@ public:
     // Destroys the page windows and posts the quit message.
     virtual void destroyPagesAndQuit() = 0;
     virtual void setWaitCursor(bool on) = 0;
+    // As DialogView's, for the main window.
+    virtual void paintNow() = 0;
+    virtual void discardInput() = 0;
 };
 
 struct ShellState {
@@ -34,3 +37,8 @@ void runStartup(ShellView& view, ShellState& state);
 // Once per run: finalises the token session if it was created (a failure is reported, and
 // shutdown goes on), destroys the pages and ends the message loop.
 void shutdown(ShellView& view, ShellState& state);
+
+// The same when the system's session ends (log-off, shut-down), except that a failure to
+// finalise is not shown: no box may hold the session's end for an answer. Together with
+// shutdown, once per run.
+void endSession(ShellView& view, ShellState& state);

@@ -70,6 +70,9 @@ std::vector<Fault> parseFaults(const nlohmann::json& array) {
         if (!fault.rv && fault.kind.empty()) {
             throw std::invalid_argument("a fault needs an \"rv\" or a \"kind\"");
         }
+        if (fault.kind == "delay" && fault.value < 0) {
+            throw std::invalid_argument("a delay's \"value\" must be milliseconds, 0 or more");
+        }
         faults.push_back(std::move(fault));
     }
     return faults;

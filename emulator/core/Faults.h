@@ -19,7 +19,7 @@ struct Fault {
     unsigned long call = 0;  // 0: every call; n: only the n-th
     std::optional<CK_RV> rv; // return this code without doing anything
     std::string kind;        // or an odd answer: "noPointer", "recordSize", "zeroLength", ...
-    long long value = 0;     // "recordSize": the size written
+    long long value = 0;     // "recordSize": the size written; "delay": milliseconds per call
     long long by = 0;        // "overstate": how much the size query adds; "cutLabel": the
                              // bytes cut off the label's end
 };

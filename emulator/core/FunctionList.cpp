@@ -4,8 +4,10 @@
 #include "emulator/core/Emulator.h"
 #include "emulator/core/Module.h"
 
+#include <chrono>
 #include <mutex>
 #include <new>
+#include <thread>
 #include <type_traits>
 #include <utility>
 
@@ -33,14 +35,20 @@ struct NothingToEnd {
     void operator()(Emulator&) const noexcept {}
 };
 
-// One call of a list entry: counted for the faults, which may answer in its place. A failure
-// they impose runs `imposedFailure` first (a step of an operation ends the operation).
+// One call of a list entry: counted for the faults, which may delay it or answer in its place.
+// A failure they impose runs `imposedFailure` first (a step of an operation ends the
+// operation).
 template <typename Body, typename ImposedFailure = NothingToEnd>
 CK_RV guarded(const char* function, Body&& body, ImposedFailure&& imposedFailure = {}) noexcept {
     return returnCodeOf([&]() -> CK_RV {
         const std::lock_guard lock(Emulator::mutex());
         Emulator& emulator = Emulator::instance();
-        if (const auto imposed = emulator.faults().countCall(function)) {
+        const auto imposed = emulator.faults().countCall(function);
+        if (const Fault* delay = emulator.faults().active(function, "delay")) {
+            // A slow token: the call holds its caller that long before it answers.
+            std::this_thread::sleep_for(std::chrono::milliseconds(delay->value));
+        }
+        if (imposed) {
             if (*imposed != CKR_OK && *imposed != CKR_BUFFER_TOO_SMALL) {
                 imposedFailure(emulator);
             }

@@ -29,9 +29,10 @@ nlohmann::json faultOf(const Options& options) {
     }
     if (const auto kind = options.value("kind")) {
         if (*kind != "noPointer" && *kind != "recordSize" && *kind != "zeroLength" &&
-            *kind != "overstate" && *kind != "unavailableLength" && *kind != "cutLabel") {
+            *kind != "overstate" && *kind != "unavailableLength" && *kind != "cutLabel" &&
+            *kind != "delay") {
             throw UsageError("--kind must be noPointer, recordSize, zeroLength, overstate, "
-                             "unavailableLength or cutLabel, not \"" +
+                             "unavailableLength, cutLabel or delay, not \"" +
                              *kind + "\"");
         }
         fault["kind"] = *kind;
@@ -92,13 +93,15 @@ Command faultCommand() {
             "  qrd-token fault --function C_EX_GetTokenInfoExtended --kind recordSize "
             "--value 100\n"
             "  qrd-token fault --function C_GetAttributeValue --kind cutLabel --by 1\n"
-            "Kinds: noPointer, recordSize, zeroLength, overstate, unavailableLength, cutLabel.",
+            "  qrd-token fault --function C_Sign --kind delay --value 3000\n"
+            "Kinds: noPointer, recordSize, zeroLength, overstate, unavailableLength, cutLabel, "
+            "delay.",
             {kStateOption,
              {"function", "NAME", "add a fault of this PKCS#11 function (C_EX_... too)"},
              {"call", "N", "only the n-th call, counted from C_GetFunctionList (0: every)"},
              {"rv", "CODE", "return this code: a number, 0x..., or a CKR_ name"},
              {"kind", "KIND", "an odd answer instead of a code"},
-             {"value", "N", "recordSize: the size written"},
+             {"value", "N", "recordSize: the size written; delay: milliseconds each call waits"},
              {"by", "N", "overstate: what the size query adds; cutLabel: the bytes cut off"},
              {"list", nullptr, "show the faults, one JSON object a line"},
              {"clear", nullptr, "remove every fault"}},

@@ -2,7 +2,7 @@
 // waits for its windows within bounds, acts on them as the user would and records what it saw.
 // WorkstationDriver.cpp holds the start, the login, hashing and the close; Journey.cpp the
 // walk through the other tabs; FailingCommand.cpp one command meant to fail; Keyboard.cpp the
-// program used from the keyboard.
+// program used from the keyboard; DoubleClick.cpp two clicks on one command.
 #pragma once
 
 #include "tests/e2e/DriverWindows.h"
@@ -73,6 +73,10 @@ private:
     // FailingCommand.cpp: the command named by --command, on the files of --files.
     std::wstring commandFile(const wchar_t* name);
     bool failCommand();
+
+    // DoubleClick.cpp: two real clicks on the signing button while the token is slow.
+    bool awaitIdle();
+    bool doubleClickSign();
 
     Report& report_;
     std::map<std::wstring, std::wstring> options_;

@@ -125,4 +125,17 @@ HWND findEdit(HWND parent) {
     return edit;
 }
 
+bool clickAt(POINT point) {
+    INPUT input[3] = {};
+    for (INPUT& event : input) {
+        event.type = INPUT_MOUSE;
+    }
+    input[0].mi.dx = point.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+    input[0].mi.dy = point.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+    input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    return SendInput(3, input, sizeof(INPUT)) == 3;
+}
+
 } // namespace e2e

@@ -51,4 +51,9 @@ HWND findVisibleChildDialog(HWND parent);
 // The first edit control inside `parent` (the file name box of a file dialog).
 HWND findEdit(HWND parent);
 
+// A real left click at the desktop point, as the mouse makes it (a posted message would reach
+// even a disabled window): the pointer moves there first, since a click alone lands where the
+// desktop last saw the pointer. False when the input was not taken.
+bool clickAt(POINT point);
+
 } // namespace e2e

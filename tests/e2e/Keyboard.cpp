@@ -194,7 +194,8 @@ bool Driver::keyboard(HWND pinDialog) {
     report_.line("enter-escape", std::wstring(open ? L"open" : L"closed") +
                                      (ran ? L", a command ran" : L", nothing ran"));
     stroke(VK_RETURN);
-    if (!awaitFile(output)) {
+    // The file is written before the command ends and drops the keys pressed meanwhile.
+    if (!awaitFile(output) || !awaitIdle()) {
         return false;
     }
 
@@ -202,13 +203,16 @@ bool Driver::keyboard(HWND pinDialog) {
         return false;
     }
     stroke(VK_RIGHT);
+    // The page is shown before it lists its keys, and keys pressed while the token lists them
+    // are dropped: the stroke waits until the program takes messages again.
     if (await(
             L"the next page",
             [&]() -> HWND {
                 const HWND shown = findVisibleChildDialog(main_);
                 return shown != page ? shown : nullptr;
             },
-            kCommandWait) == nullptr) {
+            kCommandWait) == nullptr ||
+        !awaitIdle()) {
         return false;
     }
     const HWND entered = strokeForFocus(VK_TAB);

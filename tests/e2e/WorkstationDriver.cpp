@@ -8,7 +8,7 @@
 //                      [--command NAME --files DIR [--missing-input 1]
 //                       [--existing-output 1 [--lock-output 1]]]
 //                      [--input FILE --output FILE] [--journey DIR --new-pin PIN]
-//                      [--keyboard DIR] [--shots DIR [--tabs 1]]
+//                      [--keyboard DIR] [--double-click DIR] [--shots DIR [--tabs 1]]
 //
 // Without --pin the PIN dialog is cancelled. Every error box is reported with the journal at
 // that moment and whether the main window was enabled; with --click-tab the driver also clicks
@@ -16,6 +16,7 @@
 // is run on the files of DIR (see FailingCommand.cpp), and its error box answered. With
 // --input and --output the file is then hashed with GOST R 34.11-2012 (256 bits) on the first
 // page. With --journey the other tabs are used in turn on the files of DIR (see Journey.cpp).
+// With --double-click the signing button gets two real clicks in a row (see DoubleClick.cpp).
 // Then the main window is closed. With --keyboard the PIN is typed and the program is used
 // and closed from the keyboard alone, on the files of DIR (see Keyboard.cpp).
 // With --shots the driver asks for screenshots (pin: the PIN dialog over the main window;
@@ -106,6 +107,9 @@ void Driver::run() {
     if (option(L"journey") && !journey()) {
         return finish();
     }
+    if (option(L"double-click") && !doubleClickSign()) {
+        return finish();
+    }
     snapshotJournal("journal");
     shoot(L"hash", main_);
     if (option(L"shots") && option(L"tabs") && !showOtherTabs()) {
@@ -168,20 +172,8 @@ void Driver::clickOtherTab() {
     const HWND tab = GetDlgItem(main_, IDC_MAIN_TAB);
     RECT area{};
     GetWindowRect(tab, &area);
-    // Far enough right of the first header to be on another one, inside the header row. The
-    // pointer moves there first: a click alone lands where the desktop last saw the pointer.
-    const int x = area.left + 150;
-    const int y = area.top + 10;
-    INPUT input[3] = {};
-    for (INPUT& event : input) {
-        event.type = INPUT_MOUSE;
-    }
-    input[0].mi.dx = x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
-    input[0].mi.dy = y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
-    input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    if (SendInput(3, input, sizeof(INPUT)) != 3) {
+    // Far enough right of the first header to be on another one, inside the header row.
+    if (!clickAt({area.left + 150, area.top + 10})) {
         report_.line("failure", L"SendInput failed with " + std::to_wstring(GetLastError()));
     }
     Sleep(1000); // time for a page to open and list its keys, had the click got through
@@ -353,7 +345,7 @@ int wmain(int argc, wchar_t** argv) {
         std::fputs("usage: workstation_driver --program EXE --directory DIR --report FILE "
                    "[--pin PIN [--click-tab 1]] [--command NAME --files DIR ...] "
                    "[--input FILE --output FILE] [--journey DIR --new-pin PIN] "
-                   "[--keyboard DIR] [--shots DIR [--tabs 1]]\n",
+                   "[--keyboard DIR] [--double-click DIR] [--shots DIR [--tabs 1]]\n",
                    stderr);
         return 2;
     }

@@ -1,6 +1,8 @@
 // Test faults from the state file and from QRD_EMULATOR_FAULTS.
 #include "tests/emulator/Harness.h"
 
+#include <chrono>
+
 namespace {
 
 class FaultTest : public ModuleTest {
@@ -123,6 +125,20 @@ TEST_F(FaultTest, CutLabelsAndUnavailableLengths) {
     EXPECT_EQ(length, CK_UNAVAILABLE_INFORMATION);
 }
 
+TEST_F(FaultTest, ADelayedCallAnswersAfterItsTime) {
+    startWithFaults(R"([{"function": "C_Sign", "kind": "delay", "value": 300}])"_json);
+    const CK_SESSION_HANDLE session = openSession();
+    ASSERT_EQ(login(session, "12345678"), CKR_OK);
+    CK_MECHANISM mechanism{CKM_GOSTR3410, nullptr, 0};
+    ASSERT_EQ(p11_->C_SignInit(session, &mechanism, 1), CKR_OK);
+    CK_BYTE digest[32] = {1};
+    CK_ULONG length = 0;
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_EQ(p11_->C_Sign(session, digest, 32, nullptr, &length), CKR_OK);
+    EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(300));
+    EXPECT_EQ(length, 64U) << "the call is done as without the delay";
+}
+
 // An imposed failure of a single-part step ends the operation, as a real one does, so the next
 // operation of that kind starts; an imposed CKR_BUFFER_TOO_SMALL leaves it under way.
 TEST_F(FaultTest, AnImposedFailureEndsTheOperation) {
@@ -171,12 +187,15 @@ TEST_F(FaultTest, AnImposedFailureEndsTheOperation) {
 }
 
 TEST_F(FaultTest, MalformedFaultsFailInitialisation) {
-    setEnvironment("QRD_EMULATOR_FAULTS", "[{\"function\": \"C_Login\"}]");
     emulator::State state;
     state.slots.emplace_back(standardToken());
     emulator::saveState(statePath_, state);
-    ASSERT_NO_FATAL_FAILURE(loadLists());
-    EXPECT_EQ(p11_->C_Initialize(nullptr), CKR_DEVICE_ERROR);
+    for (const char* faults : {R"([{"function": "C_Login"}])",
+                               R"([{"function": "C_Sign", "kind": "delay", "value": -1}])"}) {
+        setEnvironment("QRD_EMULATOR_FAULTS", faults);
+        ASSERT_NO_FATAL_FAILURE(loadLists());
+        EXPECT_EQ(p11_->C_Initialize(nullptr), CKR_DEVICE_ERROR) << faults;
+    }
 }
 
 } // namespace

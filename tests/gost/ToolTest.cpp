@@ -154,11 +154,13 @@ TEST_F(ToolTest, FaultsAndJournal) {
     ok("fault --function C_Digest --rv 0x30");
     ok("fault --function C_GetAttributeValue --kind cutLabel --by 1");
     ok("fault --function C_GetSlotList --kind unavailableLength");
+    ok("fault --function C_Sign --kind delay --value 3000");
     const std::string faults = ok("fault --list");
     EXPECT_NE(faults.find(R"("rv":"CKR_PIN_LOCKED")"), std::string::npos) << faults;
     EXPECT_NE(faults.find(R"("by":4)"), std::string::npos) << faults;
     EXPECT_NE(faults.find(R"("rv":48)"), std::string::npos) << faults;
     EXPECT_NE(faults.find(R"("kind":"unavailableLength")"), std::string::npos) << faults;
+    EXPECT_NE(faults.find(R"("kind":"delay","value":3000)"), std::string::npos) << faults;
     ok("fault --clear");
     EXPECT_EQ(ok("fault --list"), "");
 

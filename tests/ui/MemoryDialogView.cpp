@@ -1,5 +1,6 @@
 #include "MemoryDialogView.h"
 
+#include "support/TextConversion.h"
 #include "support/WindowTextBuffer.h"
 
 #include <stdexcept>
@@ -15,6 +16,16 @@ MemoryDialogView::MemoryDialogView()
 
 void MemoryDialogView::readText(int id, WindowTextBuffer& buffer) {
     buffer.assign(controls_[id].text);
+}
+
+void MemoryDialogView::enable(int id, bool enabled) {
+    controls_[id].enabled = enabled;
+    events_.push_back((enabled ? "enable " : "disable ") + std::to_string(id));
+}
+
+void MemoryDialogView::messageBox(std::u16string_view text, std::u16string_view caption) {
+    boxes_.push_back({std::u16string(text), std::u16string(caption), result_.has_value()});
+    events_.push_back("box " + wideToUtf8(caption));
 }
 
 void MemoryDialogView::setComboSelection(int id, int index) {

@@ -43,11 +43,13 @@ public:
     std::optional<int> dialogResult() const { return result_; }
     int waitDepth() const { return waitDepth_; }
     int waitCursorsShown() const { return waitCursorsShown_; }
+    // In order: "disable ID", "enable ID", "paint", "discard" and "box CAPTION" (UTF-8).
+    std::vector<std::string>& events() { return events_; }
 
     std::size_t textLength(int id) override { return controls_[id].text.size(); }
     void readText(int id, WindowTextBuffer& buffer) override;
     void setText(int id, std::u16string_view text) override { controls_[id].text = text; }
-    void enable(int id, bool enabled) override { controls_[id].enabled = enabled; }
+    void enable(int id, bool enabled) override;
     void checkRadio(int id) override { controls_[id].check = 1; }
     bool isRadioChecked(int id) override { return controls_[id].check != 0; }
     int checkState(int id) override { return controls_[id].check; }
@@ -62,11 +64,11 @@ public:
     void fitDropDownWidth(int) override {}
     std::u16string loadString(unsigned id) override;
     FileDialogResult runFileDialog(FileDialogRequest& request) override;
-    void messageBox(std::u16string_view text, std::u16string_view caption) override {
-        boxes_.push_back({std::u16string(text), std::u16string(caption), result_.has_value()});
-    }
+    void messageBox(std::u16string_view text, std::u16string_view caption) override;
     void endDialog(int result) override { result_ = result; }
     void setWaitCursor(bool on) override;
+    void paintNow() override { events_.emplace_back("paint"); }
+    void discardInput() override { events_.emplace_back("discard"); }
 
 private:
     std::map<int, Control> controls_;
@@ -77,4 +79,5 @@ private:
     std::optional<int> result_;
     int waitDepth_ = 0;
     int waitCursorsShown_ = 0;
+    std::vector<std::string> events_;
 };

@@ -22,9 +22,17 @@ public:
     void postClose() override { events.push_back("close"); }
     void destroyPagesAndQuit() override { events.push_back("quit"); }
     void setWaitCursor(bool on) override { waitDepth += on ? 1 : -1; }
+    void paintNow() override { events.push_back("paint"); }
+    void discardInput() override {
+        events.push_back("discard");
+        if (whileDiscarding) {
+            whileDiscarding(); // a message the system sends meanwhile
+        }
+    }
 
     std::map<int, std::u16string> texts;
     std::vector<std::string> events;
     std::function<int()> pinDialog;
+    std::function<void()> whileDiscarding;
     int waitDepth = 0;
 };

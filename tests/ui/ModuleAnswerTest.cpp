@@ -49,11 +49,11 @@ TEST_P(ModuleAnswerTest, IsShownOrRefused) {
         ShellState shellState;
         runStartup(shell, shellState);
         if (refused) {
-            EXPECT_THAT(
-                shell.events,
-                ElementsAre("attach", "error: Invalid answer from the token module", "close"));
+            EXPECT_THAT(shell.events,
+                        ElementsAre("attach", "paint", "discard",
+                                    "error: Invalid answer from the token module", "close"));
         } else {
-            EXPECT_THAT(shell.events, ElementsAre("attach", "pin"));
+            EXPECT_THAT(shell.events, ElementsAre("attach", "paint", "discard", "pin"));
             EXPECT_EQ(shell.texts[IDC_MAIN_LABEL], answer.shown);
         }
     } else {

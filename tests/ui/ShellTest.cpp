@@ -10,6 +10,7 @@
 
 #include <gmock/gmock.h>
 
+using testing::Contains;
 using testing::ElementsAre;
 
 namespace {
@@ -21,7 +22,8 @@ TEST_F(ShellTest, StartShowsTheTokenThenAsksForThePinAndShutsDownOnce) {
     MemoryShellView view;
     ShellState state;
     runStartup(view, state);
-    EXPECT_THAT(view.events, ElementsAre("attach", "pin"));
+    // Clicks made while the token opened are dropped before the PIN dialog can take them.
+    EXPECT_THAT(view.events, ElementsAre("attach", "paint", "discard", "pin"));
     EXPECT_TRUE(state.tokenReady);
     EXPECT_EQ(view.texts[IDC_MAIN_SERIAL], u"0439041101"); // 1A2B3C4D
     EXPECT_EQ(view.texts[IDC_MAIN_LABEL], u"Демо-токен");
@@ -31,7 +33,7 @@ TEST_F(ShellTest, StartShowsTheTokenThenAsksForThePinAndShutsDownOnce) {
     journal.clear();
     shutdown(view, state);
     shutdown(view, state);
-    EXPECT_THAT(view.events, ElementsAre("attach", "pin", "quit"));
+    EXPECT_THAT(view.events, ElementsAre("attach", "paint", "discard", "pin", "quit"));
     EXPECT_THAT(journal.lines(), ElementsAre("C_CloseSession -> CKR_OK", "C_Finalize -> CKR_OK"));
     EXPECT_FALSE(moduleLoaded());
 }
@@ -50,7 +52,8 @@ TEST_F(ShellTest, WithoutOneSupportedTokenTheErrorShowsAndTheProgramCloses) {
         MemoryShellView view;
         ShellState state;
         runStartup(view, state);
-        EXPECT_THAT(view.events, ElementsAre("attach", std::string("error: ") + error, "close"));
+        EXPECT_THAT(view.events, ElementsAre("attach", "paint", "discard",
+                                             std::string("error: ") + error, "close"));
         EXPECT_FALSE(state.tokenReady);
         shutdown(view, state); // nothing to finalise
         EXPECT_EQ(view.events.back(), "quit");
@@ -63,7 +66,7 @@ TEST_F(ShellTest, APinDialogThatDoesNotLogInClosesAndAFailedFinaliseIsReported) 
     view.pinDialog = [] { return 2; };
     ShellState state;
     runStartup(view, state);
-    EXPECT_THAT(view.events, ElementsAre("attach", "pin", "close"));
+    EXPECT_THAT(view.events, ElementsAre("attach", "paint", "discard", "pin", "close"));
 
     nlohmann::json faults = nlohmann::json::array();
     faults.push_back({{"function", "C_Finalize"}, {"rv", "CKR_DEVICE_ERROR"}});
@@ -75,6 +78,28 @@ TEST_F(ShellTest, APinDialogThatDoesNotLogInClosesAndAFailedFinaliseIsReported) 
     view.events.clear();
     shutdown(view, failing);
     EXPECT_THAT(view.events, ElementsAre("error: CKR_DEVICE_ERROR", "quit"));
+    EXPECT_FALSE(moduleLoaded());
+
+    // When the system's session ends, no box holds it up; the log still has the call.
+    writeState(demo());
+    ShellState ending;
+    runStartup(view, ending);
+    view.events.clear();
+    journal.clear();
+    endSession(view, ending);
+    EXPECT_THAT(view.events, ElementsAre("quit"));
+    EXPECT_THAT(journal.lines(), Contains("C_Finalize -> CKR_DEVICE_ERROR"));
+    EXPECT_FALSE(moduleLoaded());
+}
+
+TEST_F(ShellTest, ASessionThatEndsWhileTheTokenOpensClosesItAndAsksForNoPin) {
+    writeState(demo());
+    MemoryShellView view;
+    ShellState state;
+    view.whileDiscarding = [&] { endSession(view, state); };
+    runStartup(view, state);
+    EXPECT_THAT(view.events, ElementsAre("attach", "paint", "discard", "quit"));
+    EXPECT_THAT(journal.lines(), Contains("C_Finalize -> CKR_OK"));
     EXPECT_FALSE(moduleLoaded());
 }
 
@@ -119,6 +144,8 @@ TEST_F(PinDialogTest, AWrongPinIsReportedAfterItsLoginLineWhileTheDialogStands) 
     EXPECT_EQ(view.messageBoxes()[0].text, u"Неправильный PIN-код");
     EXPECT_EQ(view.messageBoxes()[0].caption, u"Ошибка");
     EXPECT_FALSE(view.messageBoxes()[0].dialogEnded);
+    // A key pressed while the token checked the PIN cannot dismiss the box.
+    EXPECT_THAT(view.events(), ElementsAre("paint", "discard", "box Ошибка"));
 }
 
 TEST_F(PinDialogTest, OnlyTheFirstSixtyThreeCharactersAreSent) {

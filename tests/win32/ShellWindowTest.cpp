@@ -225,6 +225,38 @@ TEST_F(ShellWindowTest, AFailedStartShowsOneErrorAndEnds) {
     EXPECT_FALSE(moduleLoaded());
 }
 
+// The user logs off while a command's box stands: the token is closed at once, as the close
+// command closes it, the command then ends on its page, and a later close does nothing more.
+TEST_F(ShellWindowTest, TheSessionsEndClosesTheTokenOnceEvenFromACommandsBox) {
+    ASSERT_NE(startLoggedIn(demo()), nullptr);
+    EXPECT_NE(SendMessageW(main_, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), 0)
+        << "the program lets the session end";
+    SendMessageW(main_, WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF); // cancelled by another program
+    EXPECT_EQ(countLines(main_, L"C_Finalize -> CKR_OK"), 0U);
+
+    selectTab(main_, 4);
+    HWND page = shownPages(main_).at(0);
+    SetDlgItemTextW(page, IDC_PINCHANGE_NEW, L"24681357");
+    SetDlgItemTextW(page, IDC_PINCHANGE_CONFIRM, L"24681357");
+    script_.setAnswer([this](HWND box) {
+        SendMessageW(main_, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+    });
+    click(page, IDC_PINCHANGE_RUN);
+    script_.pumpUntil([] { return false; });
+    EXPECT_TRUE(script_.quitSeen() && !script_.timedOut());
+    ASSERT_EQ(script_.seen().size(), 2U) << "the PIN dialog, the PIN change's box";
+    EXPECT_EQ(script_.seen()[1].text, L"PIN-код успешно установлен");
+    EXPECT_EQ(countLines(main_, L"C_Finalize -> CKR_OK"), 1U);
+    EXPECT_FALSE(moduleLoaded());
+    EXPECT_TRUE(shownPages(main_).empty()) << "the pages are destroyed";
+
+    PostMessageW(main_, WM_COMMAND, IDCANCEL, 0);
+    script_.settle(); // the close command is dispatched
+    EXPECT_EQ(countLines(main_, L"C_Finalize -> CKR_OK"), 1U);
+    EXPECT_EQ(script_.seen().size(), 2U) << "no error box";
+}
+
 TEST_F(ShellWindowTest, EachTabShowsItsOwnPageCreatedOnce) {
     ASSERT_NE(startLoggedIn(demo()), nullptr);
     const std::wstring search = L"C_FindObjectsInit -> CKR_OK";

@@ -14,6 +14,7 @@
 #include "ui/resources/Resource.h"
 #include "ui/win32/DialogKeys.h"
 #include "ui/win32/Dpi.h"
+#include "ui/win32/LongCall.h"
 #include "ui/win32/Theme.h"
 #include "ui/win32/Win32DialogView.h"
 
@@ -67,6 +68,10 @@ struct PageSet {
 struct MainWindowState {
     ShellState shell;
     std::unique_ptr<PageSet> pages;
+    // The pages after shutdown, kept with the window: the session's end can arrive while a
+    // page's command waits in a modal loop (a verdict, a file dialog), and that command goes
+    // on with its page when the loop ends.
+    std::unique_ptr<PageSet> retired;
 };
 
 MainWindowState* stateOf(HWND mainWindow) {
@@ -189,20 +194,22 @@ public:
     }
     void postClose() override { PostMessageW(main_, WM_COMMAND, IDCANCEL, 0); }
     void destroyPagesAndQuit() override {
-        std::unique_ptr<PageSet> set;
         if (MainWindowState* state = stateOf(main_)) {
-            set = std::move(state->pages); // taken out first: the pages find no set as they go
-        }
-        if (set != nullptr) {
-            for (HWND page : set->windows) {
-                if (page != nullptr) {
-                    DestroyWindow(page);
+            // Taken out first: the pages find no set as they go.
+            state->retired = std::move(state->pages);
+            if (state->retired != nullptr) {
+                for (HWND page : state->retired->windows) {
+                    if (page != nullptr) {
+                        DestroyWindow(page);
+                    }
                 }
             }
         }
         PostQuitMessage(0);
     }
     void setWaitCursor(bool on) override { waitCursor_.set(on); }
+    void paintNow() override { ::paintNow(main_); }
+    void discardInput() override { discardQueuedInput(); }
 
 private:
     HWND main_;
@@ -232,6 +239,14 @@ INT_PTR CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, L
         if (MainWindowState* state = stateOf(window)) {
             Win32ShellView view(window);
             shutdown(view, state->shell);
+        }
+        return TRUE;
+    case WM_ENDSESSION:
+        // The session ends once this message is answered: the token is closed as the close
+        // command closes it. A session that goes on after all (FALSE) changes nothing.
+        if (MainWindowState* state = stateOf(window); state != nullptr && wParam != FALSE) {
+            Win32ShellView view(window);
+            endSession(view, state->shell);
         }
         return TRUE;
     case WM_STARTUP:

@@ -5,6 +5,7 @@
 #include "ui/KeyChoice.h"
 #include "ui/resources/Resource.h"
 #include "ui/win32/Dpi.h"
+#include "ui/win32/LongCall.h"
 
 #include <commdlg.h>
 #include <string>
@@ -44,7 +45,16 @@ void Win32DialogView::setText(int id, std::u16string_view text) {
 }
 
 void Win32DialogView::enable(int id, bool enabled) {
-    EnableWindow(item(id), enabled ? TRUE : FALSE);
+    HWND control = item(id);
+    if (!enabled && control != nullptr && GetFocus() == control) {
+        refocus_ = control;
+    }
+    EnableWindow(control, enabled ? TRUE : FALSE);
+    if (enabled && control != nullptr && control == refocus_) {
+        refocus_ = nullptr;
+        // As the dialog moves the focus, so that a push button is also made the default one.
+        SendMessageW(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+    }
 }
 
 void Win32DialogView::checkRadio(int id) {
@@ -180,6 +190,14 @@ FileDialogResult Win32DialogView::runFileDialog(FileDialogRequest& request) {
     }
     return CommDlgExtendedError() == FNERR_BUFFERTOOSMALL ? FileDialogResult::pathTooLong
                                                           : FileDialogResult::cancelled;
+}
+
+void Win32DialogView::paintNow() {
+    ::paintNow(dialog_);
+}
+
+void Win32DialogView::discardInput() {
+    discardQueuedInput();
 }
 
 void Win32DialogView::messageBox(std::u16string_view text, std::u16string_view caption) {

@@ -47,6 +47,8 @@ public:
     void messageBox(std::u16string_view text, std::u16string_view caption) override;
     void endDialog(int result) override;
     void setWaitCursor(bool on) override { waitCursor_.set(on); }
+    void paintNow() override;
+    void discardInput() override;
 
     HWND window() const noexcept { return dialog_; }
 
@@ -56,6 +58,10 @@ private:
     HWND dialog_;
     UINT dpi_;
     Win32WaitCursor waitCursor_;
+    // The control that had the keyboard focus when it was disabled: it gets the focus back
+    // when it is enabled again, since a disabled control loses it (the keyboard would
+    // otherwise reach no control of the dialog).
+    HWND refocus_ = nullptr;
 };
 
 // Wide text of the page logic as the ...W functions take it (the same units on Windows).
