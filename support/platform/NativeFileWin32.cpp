@@ -25,12 +25,14 @@ const wchar_t* wide(const std::u16string& text) {
 
 // Antivirus scanners, indexers and sync clients open a file for a moment just after it was
 // closed or renamed, and a step that needs the file to itself is refused meanwhile with one of
-// these codes. Such a step is tried again after each of these waits, about a second in all.
+// these codes (ReplaceFileW says ERROR_UNABLE_TO_REMOVE_REPLACED when the file it replaces is
+// held, and leaves both files under their own names). Such a step is tried again after each of
+// these waits, about a second in all.
 constexpr DWORD kBusyWaitsMs[] = {10, 20, 40, 80, 150, 300, 400};
 
 bool busy(DWORD error) noexcept {
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
-           error == ERROR_ACCESS_DENIED;
+           error == ERROR_ACCESS_DENIED || error == ERROR_UNABLE_TO_REMOVE_REPLACED;
 }
 
 // Runs the step (a call that returns true on success and sets the last error otherwise) until
