@@ -1,14 +1,21 @@
 # Makes the release files from a built Windows tree (cmake -P):
 #
-#   cmake -DSETTINGS=TREE/packaging/settings.cmake -DOUTPUT_DIR=DIR -P Release.cmake
+#   cmake -DSETTINGS=TREE/packaging/settings.cmake -DOUTPUT_DIR=DIR
+#         [-DSIGN_PFX=FILE.pfx [-DTIMESTAMP_URL=URL]] -P Release.cmake
 #
 # SETTINGS, written by packaging/CMakeLists.txt, names the version, the source folder, the
-# built workstation, token-check, module and qrd-token, and the program's icon. Into OUTPUT_DIR go
+# built workstation, token-check, module and qrd-token, the program's icon and the file with
+# the commit's time the programs were linked at. Into OUTPUT_DIR go
 #   workstation-VERSION-setup.exe       the installer (installer.nsi)
 #   workstation-VERSION-portable.zip    the installed files, without the uninstaller
 #   workstation-demo-token-VERSION.zip  the software token, qrd-token, token-check and a note
 #   SHA256SUMS                          of the three, as sha256sum writes them
-# and OUTPUT_DIR/stage holds what was packed.
+# and OUTPUT_DIR/stage holds what was packed. Every file time in them is the commit's, and the
+# files are packed in a fixed order, so the same tree gives the same bytes.
+#
+# With SIGN_PFX every program and DLL is signed by sign-pe before it is packed, the
+# uninstaller and the installer too (the password comes from RELEASE_SIGN_PASSWORD, a time
+# stamp from TIMESTAMP_URL when given). A failure leaves no release file in OUTPUT_DIR.
 cmake_minimum_required(VERSION 3.25)
 
 foreach(variable SETTINGS OUTPUT_DIR)
@@ -17,15 +24,32 @@ foreach(variable SETTINGS OUTPUT_DIR)
     endif()
 endforeach()
 include(${SETTINGS})
-foreach(file ${WORKSTATION_EXE} ${TOKEN_CHECK_EXE} ${MODULE_DLL} ${QRD_TOKEN_EXE} ${ICON})
+get_filename_component(OUTPUT_DIR "${OUTPUT_DIR}" ABSOLUTE)
+foreach(file ${WORKSTATION_EXE} ${TOKEN_CHECK_EXE} ${MODULE_DLL} ${QRD_TOKEN_EXE} ${ICON}
+             ${SOURCE_DATE_EPOCH_FILE})
     if(NOT EXISTS ${file})
         message(FATAL_ERROR "Release.cmake: ${file} is not built")
     endif()
 endforeach()
+file(STRINGS ${SOURCE_DATE_EPOCH_FILE} epoch LIMIT_COUNT 1)
+if(NOT epoch MATCHES "^[0-9]+$")
+    message(FATAL_ERROR "Release.cmake: ${SOURCE_DATE_EPOCH_FILE} holds no time")
+endif()
 find_program(MAKENSIS makensis)
 find_program(ZIP zip)
-if(NOT MAKENSIS OR NOT ZIP)
-    message(FATAL_ERROR "Release.cmake: makensis and zip are needed (Debian packages nsis, zip)")
+find_program(TOUCH touch)
+if(NOT MAKENSIS OR NOT ZIP OR NOT TOUCH)
+    message(FATAL_ERROR "Release.cmake: makensis, zip and touch are needed (Debian packages nsis, zip, coreutils)")
+endif()
+if(DEFINED SIGN_PFX)
+    get_filename_component(SIGN_PFX "${SIGN_PFX}" ABSOLUTE)
+    if(NOT EXISTS "${SIGN_PFX}" OR IS_DIRECTORY "${SIGN_PFX}")
+        message(FATAL_ERROR "Release.cmake: the certificate ${SIGN_PFX} does not exist")
+    endif()
+    find_program(OSSLSIGNCODE osslsigncode)
+    if(NOT OSSLSIGNCODE)
+        message(FATAL_ERROR "Release.cmake: osslsigncode is needed to sign (Debian package osslsigncode)")
+    endif()
 endif()
 
 set(here ${CMAKE_CURRENT_LIST_DIR})
@@ -35,17 +59,32 @@ set(demo_dir ${stage}/workstation-demo-token-${VERSION})
 set(setup workstation-${VERSION}-setup.exe)
 set(portable workstation-${VERSION}-portable.zip)
 set(demo workstation-demo-token-${VERSION}.zip)
+set(release_files ${OUTPUT_DIR}/${setup} ${OUTPUT_DIR}/${portable} ${OUTPUT_DIR}/${demo}
+                  ${OUTPUT_DIR}/SHA256SUMS)
 file(REMOVE_RECURSE ${stage})
-file(REMOVE ${OUTPUT_DIR}/${setup} ${OUTPUT_DIR}/${portable} ${OUTPUT_DIR}/${demo}
-     ${OUTPUT_DIR}/SHA256SUMS)
+file(REMOVE ${release_files})
 file(MAKE_DIRECTORY ${program_dir} ${demo_dir})
+
+# Stops with the message, leaving no release file and nothing half-signed behind.
+function(abandon)
+    file(REMOVE_RECURSE ${stage})
+    file(REMOVE ${release_files})
+    message(FATAL_ERROR "Release.cmake: " ${ARGN})
+endfunction()
+
+function(run)
+    execute_process(COMMAND ${ARGN} RESULT_VARIABLE result)
+    if(NOT result EQUAL 0)
+        abandon("${ARGN} failed (${result})")
+    endif()
+endfunction()
 
 # What the installer installs: the program, token-check and the user guide with its
 # screenshots, as the source folder holds them now (not when the tree was configured).
 file(COPY ${WORKSTATION_EXE} ${TOKEN_CHECK_EXE} DESTINATION ${program_dir})
 set(guide ${SOURCE_DIR}/docs/guide.md)
 if(NOT EXISTS ${guide})
-    message(FATAL_ERROR "Release.cmake: the user guide docs/guide.md is missing")
+    abandon("the user guide docs/guide.md is missing")
 endif()
 file(COPY ${guide} DESTINATION ${program_dir}/docs)
 file(GLOB screenshots ${SOURCE_DIR}/docs/screenshots/*.png)
@@ -61,6 +100,44 @@ foreach(reference IN LISTS references)
     endif()
 endforeach()
 
+# The demo package: the module, the tool, token-check to try on the demo token (copied below,
+# once signed), and the note, UTF-8 with a byte order mark and Windows line ends so that
+# Notepad shows it right.
+file(COPY ${MODULE_DLL} ${QRD_TOKEN_EXE} DESTINATION ${demo_dir})
+file(READ ${here}/demo-token.txt note)
+string(REPLACE "\n" "\r\n" note "${note}")
+string(ASCII 239 187 191 bom)
+file(WRITE ${demo_dir}/README.txt "${bom}${note}")
+
+set(nsis_signing "")
+if(DEFINED SIGN_PFX)
+    set(ENV{RELEASE_SIGN_PFX} "${SIGN_PFX}")
+    set(ENV{RELEASE_SIGN_TIME} "${epoch}")
+    set(ENV{RELEASE_SIGN_TIMESTAMP} "${TIMESTAMP_URL}")
+    get_filename_component(module_name ${MODULE_DLL} NAME)
+    get_filename_component(tool_name ${QRD_TOKEN_EXE} NAME)
+    foreach(file ${program_dir}/workstation.exe ${program_dir}/token-check.exe
+                 ${demo_dir}/${module_name} ${demo_dir}/${tool_name})
+        execute_process(COMMAND ${here}/sign-pe ${file} RESULT_VARIABLE result)
+        if(NOT result EQUAL 0)
+            abandon("signing failed, nothing was packed")
+        endif()
+    endforeach()
+    set(nsis_signing -DSIGN=${here}/sign-pe)
+endif()
+file(COPY ${program_dir}/token-check.exe DESTINATION ${demo_dir})
+
+# Every file and folder the packages hold, in one order, with the commit's time and the same
+# permissions whatever the user's umask (the zips keep Unix permissions).
+file(GLOB_RECURSE packed LIST_DIRECTORIES true RELATIVE ${stage} ${program_dir} ${program_dir}/*
+     ${demo_dir} ${demo_dir}/*)
+list(SORT packed)
+file(CHMOD_RECURSE ${program_dir} ${demo_dir}
+     FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ
+     DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                           WORLD_READ WORLD_EXECUTE)
+run(${TOUCH} -h -d @${epoch} ${packed} WORKING_DIRECTORY ${stage})
+
 # The installer's file lists, generated from the staged tree: files are installed and removed
 # one by one, folders removed deepest first and only when empty.
 file(GLOB_RECURSE staged RELATIVE ${program_dir} ${program_dir}/*)
@@ -71,7 +148,7 @@ set(folders "")
 set(current_folder "-")
 foreach(file IN LISTS staged)
     if(file MATCHES "\\$|\"|`")
-        message(FATAL_ERROR "Release.cmake: cannot package a file named ${file}")
+        abandon("cannot package a file named ${file}")
     endif()
     get_filename_component(folder "${file}" DIRECTORY)
     string(REPLACE "/" "\\" windows_file "${file}")
@@ -101,34 +178,27 @@ foreach(folder IN LISTS folders)
 endforeach()
 file(WRITE ${stage}/files.nsh "${install_lines}!macroend\n${uninstall_lines}!macroend\n")
 
-function(run)
-    execute_process(COMMAND ${ARGN} RESULT_VARIABLE result)
-    if(NOT result EQUAL 0)
-        message(FATAL_ERROR "Release.cmake: ${ARGN} failed (${result})")
-    endif()
-endfunction()
-
+# The installer keeps the files' times (the commit's), and signs the uninstaller and itself
+# when signing.
 run(${MAKENSIS} -V2 -INPUTCHARSET UTF8 -DVERSION=${VERSION} -DVERSION4=${VERSION}.0
-    -DOUTFILE=${OUTPUT_DIR}/${setup} -DFILES=${stage}/files.nsh -DICON=${ICON}
+    -DOUTFILE=${OUTPUT_DIR}/${setup} -DFILES=${stage}/files.nsh -DICON=${ICON} ${nsis_signing}
     ${here}/installer.nsi)
 
-# The demo package: the module, the tool, token-check to try on the demo token, and the note,
-# UTF-8 with a byte order mark and Windows line ends so that Notepad shows it right.
-file(COPY ${MODULE_DLL} ${QRD_TOKEN_EXE} ${TOKEN_CHECK_EXE} DESTINATION ${demo_dir})
-file(READ ${here}/demo-token.txt note)
-string(REPLACE "\n" "\r\n" note "${note}")
-string(ASCII 239 187 191 bom)
-file(WRITE ${demo_dir}/README.txt "${bom}${note}")
-
-# -X leaves out Unix owners and times, which Windows has no use for.
-execute_process(COMMAND ${ZIP} -q -X -r ${OUTPUT_DIR}/${portable} workstation-${VERSION}
-                WORKING_DIRECTORY ${stage} RESULT_VARIABLE result)
-execute_process(COMMAND ${ZIP} -q -X -r ${OUTPUT_DIR}/${demo}
-                        workstation-demo-token-${VERSION}
-                WORKING_DIRECTORY ${stage} RESULT_VARIABLE demo_result)
-if(NOT result EQUAL 0 OR NOT demo_result EQUAL 0)
-    message(FATAL_ERROR "Release.cmake: zip failed")
-endif()
+# The zips hold the staged entries in the sorted order. zip writes times in local time: in
+# UTC they are the same on every machine. -X leaves out Unix owners and extra times.
+foreach(package portable demo)
+    if(package STREQUAL "portable")
+        set(top workstation-${VERSION})
+    else()
+        set(top workstation-demo-token-${VERSION})
+    endif()
+    set(entries ${packed})
+    list(FILTER entries INCLUDE REGEX "^${top}(/|$)")
+    list(JOIN entries "\n" names)
+    file(WRITE ${stage}/${package}.list "${names}\n")
+    run(${CMAKE_COMMAND} -E env TZ=UTC0 ${ZIP} -q -X ${OUTPUT_DIR}/${${package}} -@
+        INPUT_FILE ${stage}/${package}.list WORKING_DIRECTORY ${stage})
+endforeach()
 
 set(sums "")
 foreach(file ${setup} ${portable} ${demo})

@@ -10,7 +10,8 @@
 ;
 ; Release.cmake defines VERSION (x.y.z), VERSION4 (x.y.z.0), OUTFILE, FILES, the generated
 ; include with the INSTALL_FILES and UNINSTALL_FILES macros (one line per staged file), and
-; ICON, the program's icon, which the installer and the uninstaller show as their own.
+; ICON, the program's icon, which the installer and the uninstaller show as their own; when
+; signing, SIGN, the command that signs a program in place (sign-pe).
 
 Unicode true
 Target amd64-unicode
@@ -24,6 +25,12 @@ SetCompressor /SOLID lzma
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
+!ifdef SIGN
+    ; The uninstaller is signed before it is packed into the installer, the installer once it
+    ; is written; a failure stops the compiler.
+    !uninstfinalize '"${SIGN}" "%1"' = 0
+    !finalize '"${SIGN}" "%1"' = 0
+!endif
 BrandingText "${PRODUCT} ${VERSION}"
 
 ; Administrators choose between both modes; anyone else installs for themselves.
