@@ -16,8 +16,13 @@ else()
                         OUTPUT_STRIP_TRAILING_WHITESPACE)
     endif()
     if(NOT GIT OR NOT result EQUAL 0 OR NOT epoch MATCHES "^[0-9]+$")
-        message(FATAL_ERROR "The commit's time cannot be read from ${SOURCE_DIR} "
-                            "(git log -1 --format=%ct: ${error}); set SOURCE_DATE_EPOCH")
+        # A copy of the sources without their history (an archive, a folder git does not
+        # trust) still builds: at the earliest time a zip entry can hold, the same for every
+        # such build, and said so. A release is made from a clone, or with SOURCE_DATE_EPOCH.
+        message(WARNING "The commit's time cannot be read from ${SOURCE_DIR} "
+                        "(git log -1 --format=%ct: ${error}); 1980-01-01 is used instead. "
+                        "Set SOURCE_DATE_EPOCH to build a release from these sources.")
+        set(epoch 315532800)
     endif()
 endif()
 
