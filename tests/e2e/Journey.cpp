@@ -71,7 +71,13 @@ bool Driver::signFile() {
     if (page == nullptr) {
         return false;
     }
-    report_.line("sign-algorithm", controlText(GetDlgItem(page, IDC_SIGN_ALGORITHM)));
+    // The page shows before it has listed its keys (and answers this driver meanwhile, while it
+    // drops the input made during the listing): the caption is awaited, not read at once.
+    const HWND algorithm = GetDlgItem(page, IDC_SIGN_ALGORITHM);
+    await(
+        L"the signing key's algorithm",
+        [&] { return controlText(algorithm).empty() ? nullptr : algorithm; }, kJourneyStepWait);
+    report_.line("sign-algorithm", controlText(algorithm));
     browse(page, IDC_SIGN_INPUT_BROWSE, IDC_SIGN_INPUT, journeyFile(L"data.bin"));
     browse(page, IDC_SIGN_SIGNATURE_BROWSE, IDC_SIGN_SIGNATURE, journeyFile(L"data.sig"));
     PostMessageW(GetDlgItem(page, IDC_SIGN_RUN), BM_CLICK, 0, 0);
