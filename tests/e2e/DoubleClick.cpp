@@ -22,6 +22,9 @@ bool Driver::doubleClickSign() {
     if (page == nullptr) {
         return false;
     }
+    if (!awaitSigningKeys(page)) {
+        return false;
+    }
     const HWND run = GetDlgItem(page, IDC_SIGN_RUN);
     const std::wstring folder = options_[L"double-click"];
     browse(page, IDC_SIGN_INPUT_BROWSE, IDC_SIGN_INPUT, folder + L"\\data.bin");

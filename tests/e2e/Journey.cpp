@@ -47,6 +47,17 @@ HWND Driver::selectTab(int index) {
         kJourneyStepWait);
 }
 
+// The signing page shows before it has listed its keys, answers messages while it drops the
+// input made during the listing, and fills the key's algorithm only then: input made before the
+// caption is filled may be lost.
+bool Driver::awaitSigningKeys(HWND page) {
+    const HWND algorithm = GetDlgItem(page, IDC_SIGN_ALGORITHM);
+    return await(
+               L"the signing keys",
+               [&] { return controlText(algorithm).empty() ? nullptr : algorithm; },
+               kJourneyStepWait) != nullptr;
+}
+
 // Reads and closes the message box with that caption.
 bool Driver::answerBox(const wchar_t* caption, const char* key) {
     const HWND box = await(
@@ -71,13 +82,10 @@ bool Driver::signFile() {
     if (page == nullptr) {
         return false;
     }
-    // The page shows before it has listed its keys (and answers this driver meanwhile, while it
-    // drops the input made during the listing): the caption is awaited, not read at once.
-    const HWND algorithm = GetDlgItem(page, IDC_SIGN_ALGORITHM);
-    await(
-        L"the signing key's algorithm",
-        [&] { return controlText(algorithm).empty() ? nullptr : algorithm; }, kJourneyStepWait);
-    report_.line("sign-algorithm", controlText(algorithm));
+    if (!awaitSigningKeys(page)) {
+        return false;
+    }
+    report_.line("sign-algorithm", controlText(GetDlgItem(page, IDC_SIGN_ALGORITHM)));
     browse(page, IDC_SIGN_INPUT_BROWSE, IDC_SIGN_INPUT, journeyFile(L"data.bin"));
     browse(page, IDC_SIGN_SIGNATURE_BROWSE, IDC_SIGN_SIGNATURE, journeyFile(L"data.sig"));
     PostMessageW(GetDlgItem(page, IDC_SIGN_RUN), BM_CLICK, 0, 0);
