@@ -18,11 +18,8 @@ bool Driver::awaitIdle() {
 }
 
 bool Driver::doubleClickSign() {
-    const HWND page = selectTab(1);
+    const HWND page = showSigningPage();
     if (page == nullptr) {
-        return false;
-    }
-    if (!awaitSigningKeys(page)) {
         return false;
     }
     const HWND run = GetDlgItem(page, IDC_SIGN_RUN);

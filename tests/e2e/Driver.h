@@ -53,7 +53,7 @@ private:
     // Journey.cpp: every tab but hashing, in the order of the tabs.
     std::wstring journeyFile(const wchar_t* name);
     HWND selectTab(int index);
-    bool awaitSigningKeys(HWND page);
+    HWND showSigningPage();
     bool answerBox(const wchar_t* caption, const char* key);
     bool journey();
     bool signFile();

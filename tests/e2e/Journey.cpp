@@ -49,13 +49,18 @@ HWND Driver::selectTab(int index) {
 
 // The signing page shows before it has listed its keys, answers messages while it drops the
 // input made during the listing, and fills the key's algorithm only then: input made before the
-// caption is filled may be lost.
-bool Driver::awaitSigningKeys(HWND page) {
+// caption is filled may be lost. Null when the page or its keys did not come.
+HWND Driver::showSigningPage() {
+    const HWND page = selectTab(1);
+    if (page == nullptr) {
+        return nullptr;
+    }
     const HWND algorithm = GetDlgItem(page, IDC_SIGN_ALGORITHM);
-    return await(
-               L"the signing keys",
-               [&] { return controlText(algorithm).empty() ? nullptr : algorithm; },
-               kJourneyStepWait) != nullptr;
+    const bool listed = await(
+                            L"the signing keys",
+                            [&] { return controlText(algorithm).empty() ? nullptr : algorithm; },
+                            kJourneyStepWait) != nullptr;
+    return listed ? page : nullptr;
 }
 
 // Reads and closes the message box with that caption.
@@ -78,11 +83,8 @@ bool Driver::journey() {
 }
 
 bool Driver::signFile() {
-    const HWND page = selectTab(1);
+    const HWND page = showSigningPage();
     if (page == nullptr) {
-        return false;
-    }
-    if (!awaitSigningKeys(page)) {
         return false;
     }
     report_.line("sign-algorithm", controlText(GetDlgItem(page, IDC_SIGN_ALGORITHM)));
