@@ -204,13 +204,17 @@ TEST_F(KeyListTest, AKeyLackingAnAttributeFailsTheWholeList) {
     EXPECT_EQ(journal.lines().back(), "C_GetAttributeValue -> CKR_ATTRIBUTE_TYPE_INVALID");
 }
 
-TEST_F(KeyListTest, AFailedBatchIsNotFollowedByFinal) {
+// A batch that fails once still ends the search, so the next key list is not refused as a
+// search already under way (the software token, like a real one, keeps it open).
+TEST_F(KeyListTest, AFailedBatchStillEndsTheSearch) {
     emulator::State state = demo();
-    state.faults = nlohmann::json::parse(R"([{"function": "C_FindObjects", "rv": 48}])");
+    state.faults = nlohmann::json::parse(R"([{"function": "C_FindObjects", "call": 1, "rv": 48}])");
     Token& token = startLoggedIn(state);
     EXPECT_THROW(token.getPublicKeys(), Pkcs11Exception);
     EXPECT_THAT(journal.lines(),
-                ElementsAre("C_FindObjectsInit -> CKR_OK", "C_FindObjects -> CKR_DEVICE_ERROR"));
+                ElementsAre("C_FindObjectsInit -> CKR_OK", "C_FindObjects -> CKR_DEVICE_ERROR",
+                            "C_FindObjectsFinal -> CKR_OK"));
+    EXPECT_EQ(token.getPublicKeys().size(), 3u);
 }
 
 // Replaced entries that bend the module's answers.
