@@ -271,6 +271,39 @@ TEST_F(KeyListTest, AttributeValuesTakeTheSecondAnswersLength) {
     }
 }
 
+// A size query that answers more than any attribute value the workstation reads can hold is
+// refused before a buffer of that size is made: the value is never asked for.
+int valueReads = 0;
+CK_RV hugeLabel(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object, CK_ATTRIBUTE_PTR attributes,
+                CK_ULONG count) {
+    const CK_RV rv = moduleList.C_GetAttributeValue(session, object, attributes, count);
+    for (CK_ULONG i = 0; i < count; ++i) {
+        if (attributes[i].pValue != nullptr) {
+            ++valueReads;
+        } else if (attributes[i].type == CKA_LABEL) {
+            attributes[i].ulValueLen = attributeSlack;
+        }
+    }
+    return rv;
+}
+
+TEST_F(KeyListTest, AnAttributeLengthAboveTheBoundIsRefusedBeforeTheValueIsRead) {
+    Token& token = startLoggedIn();
+    ListOverride lists(*moduleBinding());
+    moduleList = lists.original();
+    lists.standard.C_GetAttributeValue = &hugeLabel;
+    attributeSlack = 64 * 1024; // the most a value may hold
+    valueReads = 0;
+    EXPECT_EQ(token.getSecretKeys().size(), 2u);
+    EXPECT_GT(valueReads, 0);
+    for (const CK_ULONG length : {CK_ULONG{64 * 1024 + 1}, CK_ULONG{0x80000000UL}}) {
+        attributeSlack = length;
+        valueReads = 0;
+        EXPECT_THROW(token.getSecretKeys(), ModuleAnswerException) << length;
+        EXPECT_EQ(valueReads, 0) << length;
+    }
+}
+
 // More handles than there was room for: the search is ended before the failure, so the next
 // key list works.
 TEST_F(KeyListTest, AnOverfullBatchEndsTheSearchBeforeFailing) {
