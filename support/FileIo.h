@@ -13,5 +13,7 @@ Bytes readFile(std::string_view path);
 
 // Replaces the file with exactly these bytes, or leaves any existing file untouched and throws
 // WriteFileException. The bytes are written to a temporary file beside the target, flushed to
-// disk, and only then moved over the target.
+// disk, and only then moved over the target. A replace that fails half-way and cannot be
+// undone throws ReplaceInterruptedException, which names the files that hold the old and the
+// new contents.
 void writeFile(std::string_view path, const Bytes& contents);

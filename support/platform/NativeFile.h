@@ -8,8 +8,26 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <system_error>
+#include <utility>
 
 namespace platform {
+
+// A replace that failed half-way and could not be undone: the old contents stay under
+// another name, and the new ones, when they were kept, under a third (else empty). The names
+// are those a user can type, for the message that says where the files are.
+class ReplaceInterrupted : public std::system_error {
+public:
+    ReplaceInterrupted(std::error_code code, std::u16string oldContents, std::u16string newContents)
+        : std::system_error(code, "ReplaceFileW"), oldContents_(std::move(oldContents)),
+          newContents_(std::move(newContents)) {}
+    const std::u16string& oldContents() const noexcept { return oldContents_; }
+    const std::u16string& newContents() const noexcept { return newContents_; }
+
+private:
+    std::u16string oldContents_;
+    std::u16string newContents_;
+};
 
 // The largest file read. The module's lengths are 32 bits wide on Windows, so a file of 4 GiB
 // or more could never be handed to it; it is refused before anything is read, on every
@@ -26,7 +44,8 @@ inline constexpr std::size_t kMaxTransfer = std::size_t{32} << 20;
 Bytes readNativeFile(const std::u16string& path);
 
 // Writes the bytes to a new temporary file beside the target, flushes it to the disk and moves
-// it over the target. On failure the temporary file is removed and the target is untouched.
+// it over the target. On failure the temporary file is removed and the target is untouched,
+// but for a replace that failed half-way and could not be undone (ReplaceInterrupted).
 void replaceNativeFile(const std::u16string& path, const unsigned char* data, std::size_t size);
 
 } // namespace platform
