@@ -3,6 +3,7 @@
 #include "support/FileIo.h"
 #include "ui/CurrentToken.h"
 #include "ui/KeyChoice.h"
+#include "ui/LongCall.h"
 #include "ui/PageHelpers.h"
 #include "ui/resources/Resource.h"
 
@@ -19,7 +20,7 @@ bool EncryptPage::start(DialogView& view) {
     view.checkRadio(IDC_CRYPT_ENCRYPT);
     updateEncryptButton(view);
     {
-        WaitCursor wait(view);
+        const LongCall longCall(view);
         keys_ = currentToken().getSecretKeys();
     }
     fillKeyCombo(view, IDC_CRYPT_KEY, keys_, keyBaseName);
@@ -61,7 +62,7 @@ void EncryptPage::run(DialogView& view) const {
     }
     const bool decrypt = decrypting(view);
 
-    WaitCursor wait(view);
+    const LongCall longCall(view);
     const Bytes contents = readFile(pathFromEdit(view, IDC_CRYPT_INPUT));
     Token& token = currentToken();
     const Bytes result = decrypt ? token.decrypt(*key, contents) : token.encrypt(*key, contents);

@@ -3,6 +3,7 @@
 #include "support/FileIo.h"
 #include "token/Cryptoki.h"
 #include "ui/CurrentToken.h"
+#include "ui/LongCall.h"
 #include "ui/PageHelpers.h"
 #include "ui/resources/Resource.h"
 
@@ -38,7 +39,7 @@ void HashPage::run(DialogView& view) {
     } else if (view.isRadioChecked(IDC_HASH_GOST12_512)) {
         mechanism = CKM_GOSTR3411_12_512;
     }
-    WaitCursor wait(view);
+    const LongCall longCall(view);
     const Bytes digest =
         currentToken().digest(readFile(pathFromEdit(view, IDC_HASH_INPUT)), mechanism);
     writeFile(pathFromEdit(view, IDC_HASH_OUTPUT), digest);

@@ -4,12 +4,13 @@
 #include "token/Mechanisms.h"
 #include "ui/CurrentToken.h"
 #include "ui/KeyChoice.h"
+#include "ui/LongCall.h"
 #include "ui/PageHelpers.h"
 #include "ui/resources/Resource.h"
 
 bool SignPage::start(DialogView& view) {
     {
-        WaitCursor wait(view);
+        const LongCall longCall(view);
         keys_ = currentToken().getPrivateKeys();
     }
     fillKeyCombo(view, IDC_SIGN_KEY, keys_, privateKeyName);
@@ -64,7 +65,7 @@ void SignPage::run(DialogView& view) const {
     const bool invisible =
         view.isVisible(IDC_SIGN_VISUALIZE) && view.checkState(IDC_SIGN_VISUALIZE) != 1;
 
-    WaitCursor wait(view);
+    const LongCall longCall(view);
     const Bytes data = readFile(pathFromEdit(view, IDC_SIGN_INPUT));
     Token& token = currentToken();
     const Bytes result =

@@ -4,12 +4,13 @@
 #include "token/Mechanisms.h"
 #include "ui/CurrentToken.h"
 #include "ui/KeyChoice.h"
+#include "ui/LongCall.h"
 #include "ui/PageHelpers.h"
 #include "ui/resources/Resource.h"
 
 bool VerifyPage::start(DialogView& view) {
     {
-        WaitCursor wait(view);
+        const LongCall longCall(view);
         keys_ = currentToken().getPublicKeys();
     }
     fillKeyCombo(view, IDC_VERIFY_KEY, keys_, asymmetricKeyName);
@@ -60,7 +61,7 @@ void VerifyPage::run(DialogView& view) const {
 
     bool valid = false;
     {
-        WaitCursor wait(view);
+        const LongCall longCall(view);
         // The signature file is read first: an empty one is reported whatever the data file.
         const Bytes signature = readFile(pathFromEdit(view, IDC_VERIFY_SIGNATURE));
         const Bytes data = readFile(pathFromEdit(view, IDC_VERIFY_INPUT));

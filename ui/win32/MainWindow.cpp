@@ -13,7 +13,7 @@
 #include "ui/VerifyPage.h"
 #include "ui/resources/Resource.h"
 #include "ui/win32/DialogKeys.h"
-#include "ui/win32/LongCall.h"
+#include "ui/win32/QueuedMessages.h"
 #include "ui/win32/Theme.h"
 #include "ui/win32/Win32DialogView.h"
 

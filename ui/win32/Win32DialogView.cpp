@@ -4,7 +4,7 @@
 #include "ui/FileDialogRequest.h"
 #include "ui/KeyChoice.h"
 #include "ui/resources/Resource.h"
-#include "ui/win32/LongCall.h"
+#include "ui/win32/QueuedMessages.h"
 
 #include <commdlg.h>
 #include <string>
