@@ -18,7 +18,7 @@ bool decrypting(DialogView& view) {
 
 bool EncryptPage::start(DialogView& view) {
     view.checkRadio(IDC_CRYPT_ENCRYPT);
-    updateEncryptButton(view);
+    updateButtons(view);
     {
         const LongCall longCall(view);
         keys_ = currentToken().getSecretKeys();
@@ -33,19 +33,19 @@ void EncryptPage::command(DialogView& view, int id, std::intptr_t, int code) {
     }
     switch (id) {
     case IDC_CRYPT_KEY:
-        updateEncryptButton(view);
+        updateButtons(view);
         break;
     case IDC_CRYPT_INPUT_BROWSE:
         browseInto(view, IDC_CRYPT_INPUT,
                    openFileDialog(view, decrypting(view) ? IDS_FILTER_ENCRYPTED : IDS_FILTER_DATA));
-        updateEncryptButton(view);
+        updateButtons(view);
         break;
     case IDC_CRYPT_OUTPUT_BROWSE:
         browseInto(view, IDC_CRYPT_OUTPUT,
                    decrypting(view)
                        ? saveFileDialog(view, IDS_FILTER_DATA, kNoDefaultExtension)
                        : saveFileDialog(view, IDS_FILTER_ENCRYPTED, IDS_EXT_ENCRYPTED));
-        updateEncryptButton(view);
+        updateButtons(view);
         break;
     case IDC_CRYPT_RUN:
         run(view);
@@ -67,12 +67,4 @@ void EncryptPage::run(DialogView& view) const {
     Token& token = currentToken();
     const Bytes result = decrypt ? token.decrypt(*key, contents) : token.encrypt(*key, contents);
     writeFile(pathFromEdit(view, IDC_CRYPT_OUTPUT), result);
-}
-
-bool EncryptPage::runsCommand(int id) const {
-    return id == IDC_CRYPT_RUN;
-}
-
-void EncryptPage::updateButtons(DialogView& view) {
-    updateEncryptButton(view);
 }

@@ -8,7 +8,9 @@
 #include "ui/resources/Resource.h"
 
 bool HashPage::start(DialogView& view) {
-    return initHashPage(view);
+    view.checkRadio(IDC_HASH_GOST94);
+    updateButtons(view);
+    return true;
 }
 
 void HashPage::command(DialogView& view, int id, std::intptr_t, int code) {
@@ -18,11 +20,11 @@ void HashPage::command(DialogView& view, int id, std::intptr_t, int code) {
     switch (id) {
     case IDC_HASH_INPUT_BROWSE:
         browseInto(view, IDC_HASH_INPUT, openFileDialog(view, IDS_FILTER_DATA));
-        updateHashButton(view);
+        updateButtons(view);
         break;
     case IDC_HASH_OUTPUT_BROWSE:
         browseInto(view, IDC_HASH_OUTPUT, saveFileDialog(view, IDS_FILTER_DIGEST, IDS_EXT_DIGEST));
-        updateHashButton(view);
+        updateButtons(view);
         break;
     case IDC_HASH_RUN:
         run(view);
@@ -43,12 +45,4 @@ void HashPage::run(DialogView& view) {
     const Bytes digest =
         currentToken().digest(readFile(pathFromEdit(view, IDC_HASH_INPUT)), mechanism);
     writeFile(pathFromEdit(view, IDC_HASH_OUTPUT), digest);
-}
-
-bool HashPage::runsCommand(int id) const {
-    return id == IDC_HASH_RUN;
-}
-
-void HashPage::updateButtons(DialogView& view) {
-    updateHashButton(view);
 }

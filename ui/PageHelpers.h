@@ -1,5 +1,5 @@
-// Helpers shared by the task pages: file dialogs, paths out of edit boxes, the enable rules
-// of the action buttons, the hashing page's start and the signature algorithm caption.
+// Helpers shared by the task pages: file dialogs, paths out of edit boxes and the signature
+// algorithm caption.
 #pragma once
 
 #include "token/Key.h"
@@ -29,16 +29,6 @@ void browseInto(DialogView& view, int editId, const std::u16string& path);
 
 // The path in an edit box (at most 259 characters), as UTF-8.
 std::string pathFromEdit(DialogView& view, int editId);
-
-// Each enables the page's action button exactly when its paths are present and, where the
-// page has a key list, a key is selected.
-void updateEncryptButton(DialogView& view);
-void updateHashButton(DialogView& view);
-void updateSignButton(DialogView& view);
-void updateVerifyButton(DialogView& view);
-
-// Checks "ГОСТ Р 34.11-94" and applies the hashing button rule; true.
-bool initHashPage(DialogView& view);
 
 // Puts the caption of the key's signature algorithm into the edit box; an algorithm without
 // a caption leaves the edit box as it was.

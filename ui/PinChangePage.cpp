@@ -84,12 +84,3 @@ void PinChangePage::changePin2(DialogView& view) {
     }
     showSuccess(view);
 }
-
-bool PinChangePage::runsCommand(int id) const {
-    return id == IDC_PINCHANGE_RUN || id == IDC_PINCHANGE_PIN2_RUN;
-}
-
-void PinChangePage::updateButtons(DialogView& view) {
-    view.enable(IDC_PINCHANGE_RUN, true);
-    view.enable(IDC_PINCHANGE_PIN2_RUN, true);
-}

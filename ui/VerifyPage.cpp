@@ -17,7 +17,7 @@ bool VerifyPage::start(DialogView& view) {
     if (const PublicKey* key = selectedKey(view, IDC_VERIFY_KEY, keys_)) {
         showSignatureAlgorithm(view, *key, IDC_VERIFY_ALGORITHM);
     }
-    updateVerifyButton(view);
+    updateButtons(view);
     return true;
 }
 
@@ -31,11 +31,11 @@ void VerifyPage::command(DialogView& view, int id, std::intptr_t, int code) {
         break;
     case IDC_VERIFY_INPUT_BROWSE:
         browseInto(view, IDC_VERIFY_INPUT, openFileDialog(view, IDS_FILTER_DATA));
-        updateVerifyButton(view);
+        updateButtons(view);
         break;
     case IDC_VERIFY_SIGNATURE_BROWSE:
         browseInto(view, IDC_VERIFY_SIGNATURE, openFileDialog(view, IDS_FILTER_SIGNATURE));
-        updateVerifyButton(view);
+        updateButtons(view);
         break;
     case IDC_VERIFY_RUN:
         run(view);
@@ -46,7 +46,7 @@ void VerifyPage::command(DialogView& view, int id, std::intptr_t, int code) {
 }
 
 void VerifyPage::keyChanged(DialogView& view) const {
-    updateVerifyButton(view);
+    updateButtons(view);
     if (const PublicKey* key = selectedKey(view, IDC_VERIFY_KEY, keys_)) {
         showSignatureAlgorithm(view, *key, IDC_VERIFY_ALGORITHM);
     }
@@ -70,12 +70,4 @@ void VerifyPage::run(DialogView& view) const {
     }
     view.messageBox(valid ? u"Подпись достоверна" : u"Подпись ошибочна",
                     u"Результат проверки подписи");
-}
-
-bool VerifyPage::runsCommand(int id) const {
-    return id == IDC_VERIFY_RUN;
-}
-
-void VerifyPage::updateButtons(DialogView& view) {
-    updateVerifyButton(view);
 }
