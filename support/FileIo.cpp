@@ -6,10 +6,10 @@
 
 #include <exception>
 
-Bytes readFile(std::string_view path) {
+Bytes readFile(std::string_view path, std::uint64_t longest) {
     Bytes contents;
     try {
-        contents = platform::readNativeFile(utf8ToWide(path));
+        contents = platform::readNativeFile(utf8ToWide(path), longest);
     } catch (const DataTooLargeException&) {
         throw;
     } catch (const std::exception&) {

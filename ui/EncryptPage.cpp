@@ -63,7 +63,7 @@ void EncryptPage::run(DialogView& view) const {
     const bool decrypt = decrypting(view);
 
     const LongCall longCall(view);
-    const Bytes contents = readFile(pathFromEdit(view, IDC_CRYPT_INPUT));
+    const Bytes contents = readInput(view, IDC_CRYPT_INPUT);
     Token& token = currentToken();
     const Bytes result = decrypt ? token.decrypt(*key, contents) : token.encrypt(*key, contents);
     writeFile(pathFromEdit(view, IDC_CRYPT_OUTPUT), result);

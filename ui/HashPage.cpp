@@ -42,7 +42,6 @@ void HashPage::run(DialogView& view) {
         mechanism = CKM_GOSTR3411_12_512;
     }
     const LongCall longCall(view);
-    const Bytes digest =
-        currentToken().digest(readFile(pathFromEdit(view, IDC_HASH_INPUT)), mechanism);
+    const Bytes digest = currentToken().digest(readInput(view, IDC_HASH_INPUT), mechanism);
     writeFile(pathFromEdit(view, IDC_HASH_OUTPUT), digest);
 }

@@ -1,7 +1,9 @@
 #include "ui/PageHelpers.h"
 
+#include "support/FileIo.h"
 #include "support/TextConversion.h"
 #include "support/WindowTextBuffer.h"
+#include "token/Length.h"
 
 #include <algorithm>
 
@@ -58,6 +60,10 @@ std::string pathFromEdit(DialogView& view, int editId) {
     WindowTextBuffer buffer(WindowTextBuffer::kPathCapacity);
     view.readText(editId, buffer);
     return windowTextToUtf8(buffer);
+}
+
+Bytes readInput(DialogView& view, int editId) {
+    return readFile(pathFromEdit(view, editId), token::kLongestInput);
 }
 
 void showSignatureAlgorithm(DialogView& view, const AsymmetricKey& key, int editId) {

@@ -2,6 +2,7 @@
 // algorithm caption.
 #pragma once
 
+#include "support/Bytes.h"
 #include "token/Key.h"
 #include "ui/DialogView.h"
 #include "ui/FileDialogRequest.h"
@@ -29,6 +30,10 @@ void browseInto(DialogView& view, int editId, const std::u16string& path);
 
 // The path in an edit box (at most 259 characters), as UTF-8.
 std::string pathFromEdit(DialogView& view, int editId);
+
+// The file whose path is in the edit box, read whole as input for the token (see readFile):
+// one longer than the token takes in one call is refused from its size, before it is read.
+Bytes readInput(DialogView& view, int editId);
 
 // Puts the caption of the key's signature algorithm into the edit box; an algorithm without
 // a caption leaves the edit box as it was.

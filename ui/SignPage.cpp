@@ -66,7 +66,7 @@ void SignPage::run(DialogView& view) const {
         view.isVisible(IDC_SIGN_VISUALIZE) && view.checkState(IDC_SIGN_VISUALIZE) != 1;
 
     const LongCall longCall(view);
-    const Bytes data = readFile(pathFromEdit(view, IDC_SIGN_INPUT));
+    const Bytes data = readInput(view, IDC_SIGN_INPUT);
     Token& token = currentToken();
     const Bytes result =
         invisible ? token.signInvisible(*key, data, mechanisms.digest, mechanisms.signature)

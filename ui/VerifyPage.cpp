@@ -63,8 +63,8 @@ void VerifyPage::run(DialogView& view) const {
     {
         const LongCall longCall(view);
         // The signature file is read first: an empty one is reported whatever the data file.
-        const Bytes signature = readFile(pathFromEdit(view, IDC_VERIFY_SIGNATURE));
-        const Bytes data = readFile(pathFromEdit(view, IDC_VERIFY_INPUT));
+        const Bytes signature = readInput(view, IDC_VERIFY_SIGNATURE);
+        const Bytes data = readInput(view, IDC_VERIFY_INPUT);
         valid =
             currentToken().verify(*key, data, signature, mechanisms.digest, mechanisms.signature);
     }

@@ -256,7 +256,7 @@ Win32FileCalls& win32FileCalls() noexcept {
     return calls;
 }
 
-Bytes readNativeFile(const std::u16string& path) {
+Bytes readNativeFile(const std::u16string& path, std::uint64_t longest) {
     Handle file(::CreateFileW(wide(path), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file.valid()) {
@@ -266,7 +266,7 @@ Bytes readNativeFile(const std::u16string& path) {
     if (!::GetFileSizeEx(file.get(), &size)) {
         throwLastError("GetFileSizeEx");
     }
-    if (static_cast<std::uint64_t>(size.QuadPart) > kMaxFileSize) {
+    if (static_cast<std::uint64_t>(size.QuadPart) > longest) {
         throw DataTooLargeException();
     }
 
@@ -288,7 +288,7 @@ Bytes readNativeFile(const std::u16string& path) {
         if (n == 0) {
             break;
         }
-        if (contents.size() + n > kMaxFileSize) {
+        if (contents.size() + n > longest) {
             throw DataTooLargeException();
         }
         contents.insert(contents.end(), probe, probe + n);
