@@ -142,6 +142,29 @@ DWORD WINAPI readPending(void* parameter) {
     return 0;
 }
 
+bool aloneInConsole() {
+    DWORD processes[2];
+    return GetConsoleProcessList(processes, 2) == 1;
+}
+
+// Whether someone can see the console and type into it: it has a window (CREATE_NO_WINDOW
+// gives it none) that its starter did not ask to hide, where it is this program's own (a
+// console shared with the starter is the starter's), on the interactive window station (not a
+// service's, nor that of a scheduled task run whether its user is logged on or not).
+bool consoleIsSeen(bool own) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    GetStartupInfoW(&startup);
+    if (GetConsoleWindow() == nullptr ||
+        (own && (startup.dwFlags & STARTF_USESHOWWINDOW) != 0 && startup.wShowWindow == SW_HIDE)) {
+        return false;
+    }
+    USEROBJECTFLAGS station{};
+    return GetUserObjectInformationW(GetProcessWindowStation(), UOI_FLAGS, &station, sizeof station,
+                                     nullptr) != FALSE &&
+           (station.dwFlags & WSF_VISIBLE) != 0;
+}
+
 } // namespace
 
 Console::Console()
@@ -170,6 +193,11 @@ bool Console::readPin(std::string& pin, void* stopEvent) {
     const bool console = isConsole(input);
     if (!console) {
         writeErrorLine("PIN-код пользователя читается из стандартного ввода: первая строка.");
+    } else if (!consoleIsSeen(aloneInConsole())) {
+        // Nobody could type it: the read would wait for ever.
+        writeErrorLine("PIN-код не запрашивается: окно консоли не видно. Подайте PIN-код на "
+                       "стандартный ввод.");
+        return true;
     }
     auto* pending = new PendingPin{input, console};
     pending->finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -215,26 +243,8 @@ bool Console::readPin(std::string& pin, void* stopEvent) {
 bool Console::ownsItsWindow() const {
     // Its input and output are the console (nothing redirected them to a file or pipe), and it
     // is alone in it: no shell started it there, so the window closes when it ends.
-    DWORD processes[2];
-    if (!outputIsConsole_ || !isConsole(GetStdHandle(STD_INPUT_HANDLE)) ||
-        GetConsoleProcessList(processes, 2) != 1) {
-        return false;
-    }
-    // The console has a window (CREATE_NO_WINDOW gives it none) that its starter did not ask
-    // to hide.
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    GetStartupInfoW(&startup);
-    if (GetConsoleWindow() == nullptr ||
-        ((startup.dwFlags & STARTF_USESHOWWINDOW) != 0 && startup.wShowWindow == SW_HIDE)) {
-        return false;
-    }
-    // And someone can see it: the window station of a service, or of a scheduled task that
-    // runs whether its user is logged on or not, shows nothing.
-    USEROBJECTFLAGS station{};
-    return GetUserObjectInformationW(GetProcessWindowStation(), UOI_FLAGS, &station, sizeof station,
-                                     nullptr) != FALSE &&
-           (station.dwFlags & WSF_VISIBLE) != 0;
+    return outputIsConsole_ && isConsole(GetStdHandle(STD_INPUT_HANDLE)) && aloneInConsole() &&
+           consoleIsSeen(true);
 }
 
 void Console::waitForEnter() {

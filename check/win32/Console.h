@@ -18,12 +18,13 @@ public:
     void writeErrorLine(const std::string& line);
 
     // Reads the user PIN as UTF-8 into `pin`. From a console: asked for with a prompt, typed
-    // without echo. Otherwise one line of standard input, for scripted runs, which standard
-    // error announces. Nothing is read when nothing was given. The read runs on a thread of
-    // its own, and the wait for it ends early, with nothing read, once `stopEvent` (a Win32
-    // event, or null) is signalled. False when Ctrl+C ended the console read, which may come
-    // before the control handler has signalled the event. Every buffer of its own that held
-    // the PIN is wiped; the caller wipes `pin`.
+    // without echo; from a console nobody sees (see ownsItsWindow) it is not asked for, which
+    // standard error says. Otherwise one line of standard input, for scripted runs, which
+    // standard error announces. Nothing is read when nothing was given. The read runs on a
+    // thread of its own, and the wait for it ends early, with nothing read, once `stopEvent` (a
+    // Win32 event, or null) is signalled. False when Ctrl+C ended the console read, which may
+    // come before the control handler has signalled the event. Every buffer of its own that
+    // held the PIN is wiped; the caller wipes `pin`.
     bool readPin(std::string& pin, void* stopEvent);
 
     // Whether the program reads and writes a console window of its own that someone sees, as
