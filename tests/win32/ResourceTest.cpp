@@ -446,14 +446,26 @@ TEST(Resources, VersionCarriesTheProjectVersionInRussian) {
     EXPECT_EQ(versionString(block, L"OriginalFilename"), L"workstation.exe");
 }
 
-TEST(Resources, ManifestBindsCommonControlsSix) {
+TEST(Resources, ManifestBindsCommonControlsSixAndSystemDpiAwareness) {
     ASSERT_NE(FindResourceW(nullptr, MAKEINTRESOURCEW(1), RT_MANIFEST), nullptr);
-    // The loader took the manifest: the visual-styles controls are bound to the process. (Its
-    // DPI awareness cannot be seen under Wine, which makes every process DPI aware.)
+    // The loader took the manifest: the visual-styles controls are bound to the process.
     ACTCTX_SECTION_KEYED_DATA redirection{};
     redirection.cbSize = sizeof(redirection);
     EXPECT_TRUE(FindActCtxSectionStringW(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION,
                                          L"comctl32.dll", &redirection));
+    // System DPI awareness as the loader reads it from the manifest (Wine makes every process
+    // per-monitor aware whatever its manifest says): the windows are laid out at the session's
+    // DPI and never rescaled by the dialog manager, which would leave the pages' controls at
+    // their old scale. A setting under another namespace would be ignored.
+    wchar_t value[64] = {};
+    EXPECT_TRUE(QueryActCtxSettingsW(0, nullptr,
+                                     L"http://schemas.microsoft.com/SMI/2005/WindowsSettings",
+                                     L"dpiAware", value, 64, nullptr));
+    EXPECT_STREQ(value, L"true");
+    EXPECT_FALSE(QueryActCtxSettingsW(0, nullptr,
+                                      L"http://schemas.microsoft.com/SMI/2016/WindowsSettings",
+                                      L"dpiAwareness", value, 64, nullptr))
+        << "dpiAwareness, which overrides dpiAware: " << value;
 }
 
 } // namespace
