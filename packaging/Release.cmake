@@ -107,7 +107,7 @@ function(signing)
     execute_process(COMMAND ${ARGN} RESULT_VARIABLE result)
     unset(ENV{RELEASE_SIGN_PASSWORD})
     if(NOT result EQUAL 0)
-        abandon("signing failed, nothing was packed")
+        abandon("${ARGN} failed (${result}), nothing was packed")
     endif()
 endfunction()
 

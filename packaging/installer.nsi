@@ -10,9 +10,8 @@
 ;
 ; Release.cmake defines VERSION (x.y.z), VERSION4 (x.y.z.0), OUTFILE, FILES, the generated
 ; include with the INSTALL_FILES, UNINSTALL_CHECK_FILES and UNINSTALL_FILES macros (one line
-; per staged file), and
-; ICON, the program's icon, which the installer and the uninstaller show as their own; when
-; signing, SIGN, the command that signs a program in place (sign-pe).
+; per staged file), and ICON, the program's icon, which the installer and the uninstaller show
+; as their own; when signing, SIGN, the command that signs a program in place (sign-pe).
 
 Unicode true
 Target amd64-unicode
