@@ -123,7 +123,8 @@ endif()
 file(MAKE_DIRECTORY ${program_dir}/docs)
 run(${PANDOC} --from=markdown-smart --to=html5 --standalone --toc --toc-depth=2
     --shift-heading-level-by=-1 --metadata=lang:ru --metadata=toc-title:Содержание
-    --variable=maxwidth:50em --output=${program_dir}/docs/guide.html ${guide})
+    --include-in-header=${here}/guide-style.html --output=${program_dir}/docs/guide.html
+    ${guide})
 file(GLOB screenshots ${SOURCE_DIR}/docs/screenshots/*.png)
 if(screenshots)
     file(COPY ${screenshots} DESTINATION ${program_dir}/docs/screenshots)
