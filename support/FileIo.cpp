@@ -6,10 +6,10 @@
 
 #include <exception>
 
-Bytes readFile(std::string_view path) {
+Bytes readFile(std::string_view path, std::uint64_t longest) {
     Bytes contents;
     try {
-        contents = platform::readNativeFile(utf8ToWide(path));
+        contents = platform::readNativeFile(utf8ToWide(path), longest);
     } catch (const DataTooLargeException&) {
         throw;
     } catch (const std::exception&) {
@@ -26,6 +26,9 @@ Bytes readFile(std::string_view path) {
 void writeFile(std::string_view path, const Bytes& contents) {
     try {
         platform::replaceNativeFile(utf8ToWide(path), contents.data(), contents.size());
+    } catch (const platform::ReplaceInterrupted& e) {
+        throw ReplaceInterruptedException(std::string(path), wideToUtf8(e.oldContents()),
+                                          wideToUtf8(e.newContents()));
     } catch (const std::exception&) {
         throw WriteFileException();
     }

@@ -80,7 +80,9 @@ std::u16string labelToWide(std::string_view label) {
 
 std::string wideToUtf8(std::u16string_view text) {
     std::string narrow;
-    narrow.reserve(text.size());
+    // Room for the longest result, three bytes per unit (a pair of surrogates makes four): the
+    // text may be a PIN, and a buffer that grew would leave a copy of it behind.
+    narrow.reserve(3 * text.size());
     utf8::utf16to8(text.begin(), text.end(), std::back_inserter(narrow));
     return narrow;
 }

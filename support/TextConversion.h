@@ -23,7 +23,8 @@ std::u16string utf8ToWideForDisplay(std::string_view text);
 // becomes "Некорректная строка".
 std::u16string labelToWide(std::string_view label);
 
-// Throws utf8::invalid_utf16 for an unpaired surrogate.
+// Throws utf8::invalid_utf16 for an unpaired surrogate. The result is written into one buffer
+// made at once, so that no copy of a secret is left in memory given back meanwhile.
 std::string wideToUtf8(std::u16string_view text);
 
 // The buffer's text up to its first zero unit, as UTF-8. The buffer is emptied whether or not

@@ -1,10 +1,12 @@
-// The workstation's own failures. Each carries a fixed English message (what()) and a fixed
-// Russian message (whatRu()) that the user reads; neither allocates.
+// The workstation's own failures. Each carries an English message (what()) and a Russian
+// message (whatRu()) that the user reads, fixed but for the one that names files; neither
+// allocates when asked.
 #pragma once
 
 #include "token/ReturnCodes.h"
 
 #include <exception>
+#include <string>
 
 class Exception : public std::exception {
 public:
@@ -43,6 +45,30 @@ class WriteFileException : public Exception {
 public:
     const char* what() const noexcept override { return "Cannot write file"; }
     const char* whatRu() const noexcept override { return "Не удалось записать файл"; }
+};
+
+// A replace of the file failed half-way and could not be undone: the old contents stay in a
+// file of another name, and the new ones, when kept, in a third. The messages name them (UTF-8
+// paths).
+class ReplaceInterruptedException : public WriteFileException {
+public:
+    ReplaceInterruptedException(const std::string& target, const std::string& oldContents,
+                                const std::string& newContents)
+        : english_("Cannot write file: the replace of " + target +
+                   " stopped half-way; its old contents are in " + oldContents),
+          russian_("Не удалось записать файл: замена прервана. Прежнее содержимое файла " + target +
+                   " сохранено в файле " + oldContents) {
+        if (!newContents.empty()) {
+            english_ += ", the new ones in " + newContents;
+            russian_ += ", новое — в файле " + newContents;
+        }
+    }
+    const char* what() const noexcept override { return english_.c_str(); }
+    const char* whatRu() const noexcept override { return russian_.c_str(); }
+
+private:
+    std::string english_;
+    std::string russian_;
 };
 
 class NoTokenException : public Exception {

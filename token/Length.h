@@ -6,9 +6,14 @@
 #include "token/Exception.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <limits>
 
 namespace token {
+
+// The most bytes the token takes in one call: 4 GiB - 1 on Windows. Inputs are refused from
+// their size against it before they are read.
+inline constexpr std::uint64_t kLongestInput = std::numeric_limits<CK_ULONG>::max();
 
 // Refuses a size the module's lengths cannot carry rather than truncating it.
 inline CK_ULONG toLength(std::size_t size) {

@@ -56,25 +56,3 @@ public:
     // long call held it are not run when it returns.
     virtual void discardInput() = 0;
 };
-
-// A long call of the token on the window's thread, for the lifetime of the object: the wait
-// cursor shows, the window is painted as it stands before the call starts, and the input
-// made meanwhile is dropped when it ends, before anything (a verdict, an error box, the
-// message loop) could take it. For a dialog's view or the shell's.
-template <typename View>
-class WaitCursor {
-public:
-    explicit WaitCursor(View& view) : view_(view) {
-        view_.setWaitCursor(true);
-        view_.paintNow();
-    }
-    ~WaitCursor() {
-        view_.discardInput();
-        view_.setWaitCursor(false);
-    }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-private:
-    View& view_;
-};

@@ -3,6 +3,7 @@
 #include "support/FileIo.h"
 #include "ui/CurrentToken.h"
 #include "ui/KeyChoice.h"
+#include "ui/LongCall.h"
 #include "ui/PageHelpers.h"
 #include "ui/resources/Resource.h"
 
@@ -17,9 +18,9 @@ bool decrypting(DialogView& view) {
 
 bool EncryptPage::start(DialogView& view) {
     view.checkRadio(IDC_CRYPT_ENCRYPT);
-    updateEncryptButton(view);
+    updateButtons(view);
     {
-        WaitCursor wait(view);
+        const LongCall longCall(view);
         keys_ = currentToken().getSecretKeys();
     }
     fillKeyCombo(view, IDC_CRYPT_KEY, keys_, keyBaseName);
@@ -32,19 +33,19 @@ void EncryptPage::command(DialogView& view, int id, std::intptr_t, int code) {
     }
     switch (id) {
     case IDC_CRYPT_KEY:
-        updateEncryptButton(view);
+        updateButtons(view);
         break;
     case IDC_CRYPT_INPUT_BROWSE:
         browseInto(view, IDC_CRYPT_INPUT,
                    openFileDialog(view, decrypting(view) ? IDS_FILTER_ENCRYPTED : IDS_FILTER_DATA));
-        updateEncryptButton(view);
+        updateButtons(view);
         break;
     case IDC_CRYPT_OUTPUT_BROWSE:
         browseInto(view, IDC_CRYPT_OUTPUT,
                    decrypting(view)
                        ? saveFileDialog(view, IDS_FILTER_DATA, kNoDefaultExtension)
                        : saveFileDialog(view, IDS_FILTER_ENCRYPTED, IDS_EXT_ENCRYPTED));
-        updateEncryptButton(view);
+        updateButtons(view);
         break;
     case IDC_CRYPT_RUN:
         run(view);
@@ -61,17 +62,9 @@ void EncryptPage::run(DialogView& view) const {
     }
     const bool decrypt = decrypting(view);
 
-    WaitCursor wait(view);
-    const Bytes contents = readFile(pathFromEdit(view, IDC_CRYPT_INPUT));
+    const LongCall longCall(view);
+    const Bytes contents = readInput(view, IDC_CRYPT_INPUT);
     Token& token = currentToken();
     const Bytes result = decrypt ? token.decrypt(*key, contents) : token.encrypt(*key, contents);
     writeFile(pathFromEdit(view, IDC_CRYPT_OUTPUT), result);
-}
-
-bool EncryptPage::runsCommand(int id) const {
-    return id == IDC_CRYPT_RUN;
-}
-
-void EncryptPage::updateButtons(DialogView& view) {
-    updateEncryptButton(view);
 }

@@ -3,11 +3,14 @@
 #include "support/FileIo.h"
 #include "token/Cryptoki.h"
 #include "ui/CurrentToken.h"
+#include "ui/LongCall.h"
 #include "ui/PageHelpers.h"
 #include "ui/resources/Resource.h"
 
 bool HashPage::start(DialogView& view) {
-    return initHashPage(view);
+    view.checkRadio(IDC_HASH_GOST94);
+    updateButtons(view);
+    return true;
 }
 
 void HashPage::command(DialogView& view, int id, std::intptr_t, int code) {
@@ -17,11 +20,11 @@ void HashPage::command(DialogView& view, int id, std::intptr_t, int code) {
     switch (id) {
     case IDC_HASH_INPUT_BROWSE:
         browseInto(view, IDC_HASH_INPUT, openFileDialog(view, IDS_FILTER_DATA));
-        updateHashButton(view);
+        updateButtons(view);
         break;
     case IDC_HASH_OUTPUT_BROWSE:
         browseInto(view, IDC_HASH_OUTPUT, saveFileDialog(view, IDS_FILTER_DIGEST, IDS_EXT_DIGEST));
-        updateHashButton(view);
+        updateButtons(view);
         break;
     case IDC_HASH_RUN:
         run(view);
@@ -38,16 +41,7 @@ void HashPage::run(DialogView& view) {
     } else if (view.isRadioChecked(IDC_HASH_GOST12_512)) {
         mechanism = CKM_GOSTR3411_12_512;
     }
-    WaitCursor wait(view);
-    const Bytes digest =
-        currentToken().digest(readFile(pathFromEdit(view, IDC_HASH_INPUT)), mechanism);
+    const LongCall longCall(view);
+    const Bytes digest = currentToken().digest(readInput(view, IDC_HASH_INPUT), mechanism);
     writeFile(pathFromEdit(view, IDC_HASH_OUTPUT), digest);
-}
-
-bool HashPage::runsCommand(int id) const {
-    return id == IDC_HASH_RUN;
-}
-
-void HashPage::updateButtons(DialogView& view) {
-    updateHashButton(view);
 }

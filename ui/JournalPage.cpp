@@ -2,6 +2,7 @@
 
 #include "support/FileIo.h"
 #include "ui/CurrentToken.h"
+#include "ui/LongCall.h"
 #include "ui/PageHelpers.h"
 #include "ui/resources/Resource.h"
 
@@ -18,7 +19,7 @@ void JournalPage::command(DialogView& view, int id, std::intptr_t, int code) {
 }
 
 void JournalPage::run(DialogView& view) {
-    WaitCursor wait(view);
+    const LongCall longCall(view);
     // The journal is fetched before the path is looked at: without a path the token is still
     // asked, and the write then fails.
     const Bytes journal = currentToken().getJournal();

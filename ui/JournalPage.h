@@ -6,11 +6,14 @@
 
 class JournalPage : public Page {
 public:
+    JournalPage() noexcept : Page(kCommands) {}
     bool start(DialogView&) override { return true; }
     void command(DialogView& view, int id, std::intptr_t control, int code) override;
-    bool runsCommand(int id) const override { return id == IDC_JOURNAL_RUN; }
-    void updateButtons(DialogView& view) override { view.enable(IDC_JOURNAL_RUN, true); }
 
 private:
     static void run(DialogView& view);
+    // "Сохранить", always enabled: without a path the journal is still read, and the write fails.
+    static constexpr CommandButton kCommands[] = {
+        {IDC_JOURNAL_RUN, 0, 0, 0},
+    };
 };

@@ -2,11 +2,28 @@
 
 #include "ui/ErrorReport.h"
 
+#include <algorithm>
+
+bool Page::runsCommand(int id) const noexcept {
+    return std::ranges::any_of(commands_,
+                               [id](const CommandButton& button) { return button.id == id; });
+}
+
+void Page::updateButtons(DialogView& view) const {
+    for (const CommandButton& button : commands_) {
+        const bool enabled =
+            button.firstEdit == 0 ||
+            (view.textLength(button.firstEdit) != 0 && view.textLength(button.secondEdit) != 0 &&
+             (button.keyList == 0 || view.comboSelection(button.keyList) >= 0));
+        view.enable(button.id, enabled);
+    }
+}
+
 bool startPage(Page& page, DialogView& view) {
     try {
         return page.start(view);
     } catch (const std::exception& error) {
-        // Whatever step failed, the buttons follow the page's rule: a page left half set up
+        // Whatever step failed, the buttons follow the page's rules: a page left half set up
         // (no key list, no names) offers no command that would do nothing.
         page.updateButtons(view);
         reportError(view, error);

@@ -1,8 +1,9 @@
 #include "ui/PageHelpers.h"
 
+#include "support/FileIo.h"
 #include "support/TextConversion.h"
 #include "support/WindowTextBuffer.h"
-#include "ui/resources/Resource.h"
+#include "token/Length.h"
 
 #include <algorithm>
 
@@ -61,37 +62,8 @@ std::string pathFromEdit(DialogView& view, int editId) {
     return windowTextToUtf8(buffer);
 }
 
-namespace {
-
-// The edit boxes are asked in order, and the combo box only when both hold text.
-void applyRule(DialogView& view, int button, int firstEdit, int secondEdit, int combo) {
-    const bool enabled = view.textLength(firstEdit) != 0 && view.textLength(secondEdit) != 0 &&
-                         (combo == 0 || view.comboSelection(combo) >= 0);
-    view.enable(button, enabled);
-}
-
-} // namespace
-
-void updateEncryptButton(DialogView& view) {
-    applyRule(view, IDC_CRYPT_RUN, IDC_CRYPT_INPUT, IDC_CRYPT_OUTPUT, IDC_CRYPT_KEY);
-}
-
-void updateHashButton(DialogView& view) {
-    applyRule(view, IDC_HASH_RUN, IDC_HASH_INPUT, IDC_HASH_OUTPUT, 0);
-}
-
-void updateSignButton(DialogView& view) {
-    applyRule(view, IDC_SIGN_RUN, IDC_SIGN_INPUT, IDC_SIGN_SIGNATURE, IDC_SIGN_KEY);
-}
-
-void updateVerifyButton(DialogView& view) {
-    applyRule(view, IDC_VERIFY_RUN, IDC_VERIFY_INPUT, IDC_VERIFY_SIGNATURE, IDC_VERIFY_KEY);
-}
-
-bool initHashPage(DialogView& view) {
-    view.checkRadio(IDC_HASH_GOST94);
-    updateHashButton(view);
-    return true;
+Bytes readInput(DialogView& view, int editId) {
+    return readFile(pathFromEdit(view, editId), token::kLongestInput);
 }
 
 void showSignatureAlgorithm(DialogView& view, const AsymmetricKey& key, int editId) {

@@ -1,7 +1,8 @@
-// Helpers shared by the task pages: file dialogs, paths out of edit boxes, the enable rules
-// of the action buttons, the hashing page's start and the signature algorithm caption.
+// Helpers shared by the task pages: file dialogs, paths out of edit boxes and the signature
+// algorithm caption.
 #pragma once
 
+#include "support/Bytes.h"
 #include "token/Key.h"
 #include "ui/DialogView.h"
 #include "ui/FileDialogRequest.h"
@@ -30,15 +31,9 @@ void browseInto(DialogView& view, int editId, const std::u16string& path);
 // The path in an edit box (at most 259 characters), as UTF-8.
 std::string pathFromEdit(DialogView& view, int editId);
 
-// Each enables the page's action button exactly when its paths are present and, where the
-// page has a key list, a key is selected.
-void updateEncryptButton(DialogView& view);
-void updateHashButton(DialogView& view);
-void updateSignButton(DialogView& view);
-void updateVerifyButton(DialogView& view);
-
-// Checks "ГОСТ Р 34.11-94" and applies the hashing button rule; true.
-bool initHashPage(DialogView& view);
+// The file whose path is in the edit box, read whole as input for the token (see readFile):
+// one longer than the token takes in one call is refused from its size, before it is read.
+Bytes readInput(DialogView& view, int editId);
 
 // Puts the caption of the key's signature algorithm into the edit box; an algorithm without
 // a caption leaves the edit box as it was.

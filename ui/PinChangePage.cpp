@@ -5,6 +5,7 @@
 #include "support/Wipe.h"
 #include "token/Exception.h"
 #include "ui/CurrentToken.h"
+#include "ui/LongCall.h"
 #include "ui/resources/Resource.h"
 
 namespace {
@@ -70,7 +71,7 @@ void PinChangePage::changeUserPin(DialogView& view) {
         if (newPin.text() != confirmation.text()) {
             throw PinException();
         }
-        WaitCursor wait(view);
+        const LongCall longCall(view);
         currentToken().setPin(newPin.text());
     }
     showSuccess(view);
@@ -78,17 +79,8 @@ void PinChangePage::changeUserPin(DialogView& view) {
 
 void PinChangePage::changePin2(DialogView& view) {
     {
-        WaitCursor wait(view);
+        const LongCall longCall(view);
         currentToken().setLocalPin();
     }
     showSuccess(view);
-}
-
-bool PinChangePage::runsCommand(int id) const {
-    return id == IDC_PINCHANGE_RUN || id == IDC_PINCHANGE_PIN2_RUN;
-}
-
-void PinChangePage::updateButtons(DialogView& view) {
-    view.enable(IDC_PINCHANGE_RUN, true);
-    view.enable(IDC_PINCHANGE_PIN2_RUN, true);
 }

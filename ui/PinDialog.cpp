@@ -5,6 +5,7 @@
 #include "support/Wipe.h"
 #include "ui/CurrentToken.h"
 #include "ui/ErrorReport.h"
+#include "ui/LongCall.h"
 #include "ui/resources/Resource.h"
 
 namespace {
@@ -31,7 +32,7 @@ void pinDialogOk(DialogView& view) {
             return;
         }
         {
-            WaitCursor wait(view);
+            const LongCall longCall(view);
             currentToken().login(pin);
         }
         view.endDialog(kLoggedIn);

@@ -2,7 +2,7 @@
 
 #include "support/TextConversion.h"
 #include "token/Token.h"
-#include "ui/DialogView.h"
+#include "ui/LongCall.h"
 #include "ui/TokenInfoText.h"
 #include "ui/resources/Resource.h"
 
@@ -10,7 +10,7 @@ namespace {
 
 void openTokenSession(ShellView& view, ShellState& state) {
     {
-        WaitCursor wait(view);
+        const LongCall longCall(view);
         initializeToken();
         // Set at once: whatever comes next, even the session's end while the input is being
         // dropped, finalises what was opened.

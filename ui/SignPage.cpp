@@ -4,19 +4,20 @@
 #include "token/Mechanisms.h"
 #include "ui/CurrentToken.h"
 #include "ui/KeyChoice.h"
+#include "ui/LongCall.h"
 #include "ui/PageHelpers.h"
 #include "ui/resources/Resource.h"
 
 bool SignPage::start(DialogView& view) {
     {
-        WaitCursor wait(view);
+        const LongCall longCall(view);
         keys_ = currentToken().getPrivateKeys();
     }
     fillKeyCombo(view, IDC_SIGN_KEY, keys_, privateKeyName);
     if (const PrivateKey* key = selectedKey(view, IDC_SIGN_KEY, keys_)) {
         showSignatureAlgorithm(view, *key, IDC_SIGN_ALGORITHM);
     }
-    updateSignButton(view);
+    updateButtons(view);
     // Unchecked at creation: on the model with a screen signing is invisible until the user
     // asks to see the data.
     view.show(IDC_SIGN_VISUALIZE, currentToken().hasScreen());
@@ -33,12 +34,12 @@ void SignPage::command(DialogView& view, int id, std::intptr_t, int code) {
         break;
     case IDC_SIGN_INPUT_BROWSE:
         browseInto(view, IDC_SIGN_INPUT, openFileDialog(view, IDS_FILTER_DATA));
-        updateSignButton(view);
+        updateButtons(view);
         break;
     case IDC_SIGN_SIGNATURE_BROWSE:
         browseInto(view, IDC_SIGN_SIGNATURE,
                    saveFileDialog(view, IDS_FILTER_SIGNATURE, IDS_EXT_SIGNATURE));
-        updateSignButton(view);
+        updateButtons(view);
         break;
     case IDC_SIGN_RUN:
         run(view);
@@ -49,7 +50,7 @@ void SignPage::command(DialogView& view, int id, std::intptr_t, int code) {
 }
 
 void SignPage::keyChanged(DialogView& view) const {
-    updateSignButton(view);
+    updateButtons(view);
     if (const PrivateKey* key = selectedKey(view, IDC_SIGN_KEY, keys_)) {
         showSignatureAlgorithm(view, *key, IDC_SIGN_ALGORITHM);
     }
@@ -64,19 +65,11 @@ void SignPage::run(DialogView& view) const {
     const bool invisible =
         view.isVisible(IDC_SIGN_VISUALIZE) && view.checkState(IDC_SIGN_VISUALIZE) != 1;
 
-    WaitCursor wait(view);
-    const Bytes data = readFile(pathFromEdit(view, IDC_SIGN_INPUT));
+    const LongCall longCall(view);
+    const Bytes data = readInput(view, IDC_SIGN_INPUT);
     Token& token = currentToken();
     const Bytes result =
         invisible ? token.signInvisible(*key, data, mechanisms.digest, mechanisms.signature)
                   : token.sign(*key, data, mechanisms.digest, mechanisms.signature);
     writeFile(pathFromEdit(view, IDC_SIGN_SIGNATURE), result);
-}
-
-bool SignPage::runsCommand(int id) const {
-    return id == IDC_SIGN_RUN;
-}
-
-void SignPage::updateButtons(DialogView& view) {
-    updateSignButton(view);
 }

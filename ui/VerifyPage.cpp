@@ -4,19 +4,20 @@
 #include "token/Mechanisms.h"
 #include "ui/CurrentToken.h"
 #include "ui/KeyChoice.h"
+#include "ui/LongCall.h"
 #include "ui/PageHelpers.h"
 #include "ui/resources/Resource.h"
 
 bool VerifyPage::start(DialogView& view) {
     {
-        WaitCursor wait(view);
+        const LongCall longCall(view);
         keys_ = currentToken().getPublicKeys();
     }
     fillKeyCombo(view, IDC_VERIFY_KEY, keys_, asymmetricKeyName);
     if (const PublicKey* key = selectedKey(view, IDC_VERIFY_KEY, keys_)) {
         showSignatureAlgorithm(view, *key, IDC_VERIFY_ALGORITHM);
     }
-    updateVerifyButton(view);
+    updateButtons(view);
     return true;
 }
 
@@ -30,11 +31,11 @@ void VerifyPage::command(DialogView& view, int id, std::intptr_t, int code) {
         break;
     case IDC_VERIFY_INPUT_BROWSE:
         browseInto(view, IDC_VERIFY_INPUT, openFileDialog(view, IDS_FILTER_DATA));
-        updateVerifyButton(view);
+        updateButtons(view);
         break;
     case IDC_VERIFY_SIGNATURE_BROWSE:
         browseInto(view, IDC_VERIFY_SIGNATURE, openFileDialog(view, IDS_FILTER_SIGNATURE));
-        updateVerifyButton(view);
+        updateButtons(view);
         break;
     case IDC_VERIFY_RUN:
         run(view);
@@ -45,7 +46,7 @@ void VerifyPage::command(DialogView& view, int id, std::intptr_t, int code) {
 }
 
 void VerifyPage::keyChanged(DialogView& view) const {
-    updateVerifyButton(view);
+    updateButtons(view);
     if (const PublicKey* key = selectedKey(view, IDC_VERIFY_KEY, keys_)) {
         showSignatureAlgorithm(view, *key, IDC_VERIFY_ALGORITHM);
     }
@@ -60,21 +61,13 @@ void VerifyPage::run(DialogView& view) const {
 
     bool valid = false;
     {
-        WaitCursor wait(view);
+        const LongCall longCall(view);
         // The signature file is read first: an empty one is reported whatever the data file.
-        const Bytes signature = readFile(pathFromEdit(view, IDC_VERIFY_SIGNATURE));
-        const Bytes data = readFile(pathFromEdit(view, IDC_VERIFY_INPUT));
+        const Bytes signature = readInput(view, IDC_VERIFY_SIGNATURE);
+        const Bytes data = readInput(view, IDC_VERIFY_INPUT);
         valid =
             currentToken().verify(*key, data, signature, mechanisms.digest, mechanisms.signature);
     }
     view.messageBox(valid ? u"Подпись достоверна" : u"Подпись ошибочна",
                     u"Результат проверки подписи");
-}
-
-bool VerifyPage::runsCommand(int id) const {
-    return id == IDC_VERIFY_RUN;
-}
-
-void VerifyPage::updateButtons(DialogView& view) {
-    updateVerifyButton(view);
 }

@@ -14,6 +14,10 @@ namespace {
 // Longer PINs are read to their end and cut here; no token takes one this long.
 constexpr std::size_t kPinCapacity = 256;
 
+// Ctrl+C ends a console read at once, usually before the system has run the control handler
+// on a thread of its own; the handler is given this long to record the request.
+constexpr DWORD kControlHandlerWait = 2000;
+
 bool isConsole(HANDLE handle) {
     DWORD mode = 0;
     return handle != INVALID_HANDLE_VALUE && handle != nullptr && GetConsoleMode(handle, &mode);
@@ -33,7 +37,8 @@ void write(HANDLE handle, bool console, const std::string& text) {
     }
 }
 
-void readPinFromConsole(HANDLE input, std::string& pin) {
+// False when Ctrl+C (or Ctrl+Break) ended the read: nothing is kept of what was typed.
+bool readPinFromConsole(HANDLE input, std::string& pin) {
     // The prompt goes to the console the PIN is typed into, wherever the output goes.
     HANDLE screen = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
@@ -48,10 +53,13 @@ void readPinFromConsole(HANDLE input, std::string& pin) {
     std::u16string chunk(64, u'\0');
     const WipeOnExit wipeChunk{chunk};
     bool lineEnded = false;
+    bool interrupted = false;
     while (!lineEnded) {
         DWORD read = 0;
+        SetLastError(ERROR_SUCCESS);
         if (!ReadConsoleW(input, chunk.data(), static_cast<DWORD>(chunk.size()), &read, nullptr) ||
             read == 0) {
+            interrupted = GetLastError() == ERROR_OPERATION_ABORTED;
             break;
         }
         for (DWORD i = 0; i < read && !lineEnded; ++i) {
@@ -69,9 +77,13 @@ void readPinFromConsole(HANDLE input, std::string& pin) {
     if (screen != INVALID_HANDLE_VALUE) {
         CloseHandle(screen);
     }
+    if (interrupted) {
+        return false;
+    }
     std::string converted = wideToUtf8(typed);
     pin.assign(converted);
     secureWipe(converted);
+    return true;
 }
 
 void readPinLine(HANDLE input, std::string& pin) {
@@ -95,12 +107,18 @@ struct PendingPin {
     bool console;
     HANDLE finished = nullptr;
     std::string pin = {};
+    bool interrupted = false;
     std::exception_ptr failure = {};
     std::atomic<int> holders{2};
 };
 
-void readPinFrom(HANDLE input, bool console, std::string& pin) {
-    console ? readPinFromConsole(input, pin) : readPinLine(input, pin);
+// False when Ctrl+C ended the read.
+bool readPinFrom(HANDLE input, bool console, std::string& pin) {
+    if (console) {
+        return readPinFromConsole(input, pin);
+    }
+    readPinLine(input, pin);
+    return true;
 }
 
 void release(PendingPin* pending) noexcept {
@@ -114,7 +132,7 @@ void release(PendingPin* pending) noexcept {
 DWORD WINAPI readPending(void* parameter) {
     auto* pending = static_cast<PendingPin*>(parameter);
     try {
-        readPinFrom(pending->input, pending->console, pending->pin);
+        pending->interrupted = !readPinFrom(pending->input, pending->console, pending->pin);
     } catch (...) {
         // Handed to the caller, which throws it again in its own thread.
         pending->failure = std::current_exception();
@@ -124,11 +142,40 @@ DWORD WINAPI readPending(void* parameter) {
     return 0;
 }
 
+bool aloneInConsole() {
+    DWORD processes[2];
+    return GetConsoleProcessList(processes, 2) == 1;
+}
+
+// Whether someone can see the console and type into it: it has a window (CREATE_NO_WINDOW
+// gives it none) that its starter did not ask to hide, where it is this program's own (a
+// console shared with the starter is the starter's), on the interactive window station (not a
+// service's, nor that of a scheduled task run whether its user is logged on or not).
+bool consoleIsSeen(bool own) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    GetStartupInfoW(&startup);
+    if (GetConsoleWindow() == nullptr ||
+        (own && (startup.dwFlags & STARTF_USESHOWWINDOW) != 0 && startup.wShowWindow == SW_HIDE)) {
+        return false;
+    }
+    USEROBJECTFLAGS station{};
+    return GetUserObjectInformationW(GetProcessWindowStation(), UOI_FLAGS, &station, sizeof station,
+                                     nullptr) != FALSE &&
+           (station.dwFlags & WSF_VISIBLE) != 0;
+}
+
 } // namespace
 
 Console::Console()
     : output_(GetStdHandle(STD_OUTPUT_HANDLE)), errors_(GetStdHandle(STD_ERROR_HANDLE)),
       outputIsConsole_(isConsole(output_)), errorsAreConsole_(isConsole(errors_)) {}
+
+Console::~Console() {
+    if (abandonedRead_ != nullptr) {
+        CloseHandle(abandonedRead_);
+    }
+}
 
 void Console::writeLine(const std::string& line) {
     write(output_, outputIsConsole_, line + "\r\n");
@@ -138,14 +185,19 @@ void Console::writeErrorLine(const std::string& line) {
     write(errors_, errorsAreConsole_, line + "\r\n");
 }
 
-void Console::readPin(std::string& pin, void* stopEvent) {
+bool Console::readPin(std::string& pin, void* stopEvent) {
     HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     if (input == INVALID_HANDLE_VALUE || input == nullptr) {
-        return;
+        return true;
     }
     const bool console = isConsole(input);
     if (!console) {
         writeErrorLine("PIN-код пользователя читается из стандартного ввода: первая строка.");
+    } else if (!consoleIsSeen(aloneInConsole())) {
+        // Nobody could type it: the read would wait for ever.
+        writeErrorLine("PIN-код не запрашивается: окно консоли не видно. Подайте PIN-код на "
+                       "стандартный ввод.");
+        return true;
     }
     auto* pending = new PendingPin{input, console};
     pending->finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -156,34 +208,43 @@ void Console::readPin(std::string& pin, void* stopEvent) {
         // Without a thread of its own the read cannot be given up; it is read here.
         pending->holders = 1;
         release(pending);
-        readPinFrom(input, console, pin);
-        return;
+        return readPinFrom(input, console, pin);
     }
-    CloseHandle(thread);
     const HANDLE waits[] = {pending->finished, stopEvent};
     const DWORD count = stopEvent == nullptr ? 1 : 2;
-    if (WaitForMultipleObjects(count, waits, FALSE, INFINITE) == WAIT_OBJECT_0) {
+    bool given = true;
+    if (WaitForMultipleObjects(count, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
+        // Given up: its thread may still wait for a line of the console.
+        if (abandonedRead_ != nullptr) {
+            CloseHandle(abandonedRead_);
+        }
+        abandonedRead_ = thread;
+    } else {
+        CloseHandle(thread);
         if (pending->failure) {
             const std::exception_ptr failure = pending->failure;
             release(pending);
             std::rethrow_exception(failure);
         }
-        pin.assign(pending->pin);
+        if (pending->interrupted) {
+            given = false;
+            // The handler, which says what happens next, runs before the run goes on.
+            if (stopEvent != nullptr) {
+                WaitForSingleObject(stopEvent, kControlHandlerWait);
+            }
+        } else {
+            pin.assign(pending->pin);
+        }
     }
     release(pending);
+    return given;
 }
 
 bool Console::ownsItsWindow() const {
-    // Alone in its console: no shell started it there, so the window closes when it ends, as
-    // after a double click. Under Wine, a program started from a Unix terminal is alone in a
-    // hidden console that stands for the terminal, which stays open.
-    DWORD processes[2];
-    if (GetConsoleProcessList(processes, 2) != 1) {
-        return false;
-    }
-    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    const bool wine = ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-    return !wine || IsWindowVisible(GetConsoleWindow());
+    // Its input and output are the console (nothing redirected them to a file or pipe), and it
+    // is alone in it: no shell started it there, so the window closes when it ends.
+    return outputIsConsole_ && isConsole(GetStdHandle(STD_INPUT_HANDLE)) && aloneInConsole() &&
+           consoleIsSeen(true);
 }
 
 void Console::waitForEnter() {
@@ -202,12 +263,17 @@ void Console::waitForEnter() {
     write(screen, true, "Нажмите Enter, чтобы закрыть окно.");
     // Keys pressed during the run would close the window before the results are read.
     FlushConsoleInputBuffer(input);
-    SetConsoleMode(input, ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT | ENABLE_PROCESSED_INPUT);
-    wchar_t chunk[64];
-    DWORD read = 0;
-    bool lineEnded = false;
-    while (!lineEnded && ReadConsoleW(input, chunk, 64, &read, nullptr) && read > 0) {
-        lineEnded = std::wstring_view(chunk, read).find(L'\n') != std::wstring_view::npos;
+    if (abandonedRead_ != nullptr && WaitForSingleObject(abandonedRead_, 0) == WAIT_TIMEOUT) {
+        // A PIN read given up at Ctrl+C that the console did not end: the Enter ends it.
+        WaitForSingleObject(abandonedRead_, INFINITE);
+    } else {
+        SetConsoleMode(input, ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT | ENABLE_PROCESSED_INPUT);
+        wchar_t chunk[64];
+        DWORD read = 0;
+        bool lineEnded = false;
+        while (!lineEnded && ReadConsoleW(input, chunk, 64, &read, nullptr) && read > 0) {
+            lineEnded = std::wstring_view(chunk, read).find(L'\n') != std::wstring_view::npos;
+        }
     }
     if (screen != INVALID_HANDLE_VALUE) {
         CloseHandle(screen);

@@ -118,7 +118,11 @@ int run(int argc, wchar_t** argv, check::Console& console) {
     getLogger().setListBox(log);
     check::Report report([&](const std::string& text) { console.writeLine(text); });
     const check::Host host{
-        [&](std::string& pin) { console.readPin(pin, check::stop::event()); },
+        [&](std::string& pin) {
+            if (!console.readPin(pin, check::stop::event())) {
+                check::stop::request();
+            }
+        },
         check::probeLoadFailure,
         [] { return check::stop::requested(); },
     };
@@ -158,8 +162,11 @@ int wmain(int argc, wchar_t** argv) {
     // that would hold up a scripted run.
     SetErrorMode(SEM_FAILCRITICALERRORS);
     check::Console console;
+    // Asked at the start, when the programs that share the console are those that started
+    // this one there.
+    const bool ownWindow = console.ownsItsWindow();
     const int status = run(argc, argv, console);
-    if (console.ownsItsWindow()) {
+    if (ownWindow) {
         console.waitForEnter();
     }
     return status;

@@ -10,19 +10,22 @@ namespace check::stop {
 namespace {
 
 std::atomic<bool> stopRequested{false};
+std::atomic<bool> pressed{false};
 HANDLE stopEvent = nullptr;
 
 BOOL WINAPI onControl(DWORD type) {
     if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT) {
         return FALSE;
     }
-    if (stopRequested.exchange(true)) {
+    if (pressed.exchange(true)) {
         return FALSE;
     }
-    SetEvent(stopEvent);
+    // Said before the request is signalled, so that it comes before anything the run writes
+    // once it sees the request.
     Console().writeErrorLine("Прерывание (Ctrl+C): проверка остановится после текущего шага, "
                              "сеанс с токеном будет закрыт. Чтобы закрыть программу сразу, "
                              "нажмите Ctrl+C ещё раз.");
+    request();
     return TRUE;
 }
 
@@ -35,6 +38,11 @@ void install() noexcept {
 
 void uninstall() noexcept {
     SetConsoleCtrlHandler(onControl, FALSE);
+}
+
+void request() noexcept {
+    stopRequested = true;
+    SetEvent(stopEvent);
 }
 
 bool requested() noexcept {

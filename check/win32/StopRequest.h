@@ -11,6 +11,10 @@ namespace check::stop {
 void install() noexcept;
 void uninstall() noexcept;
 
+// The request as the handler makes it, for a Ctrl+C seen before the handler has run: a console
+// read that it ended. The handler still takes its first press as the first.
+void request() noexcept;
+
 bool requested() noexcept;
 
 // A manual-reset event, signalled by the first request; for waits that must not outlast it.

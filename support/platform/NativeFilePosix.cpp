@@ -139,7 +139,7 @@ Descriptor createTemporary(int folder, std::string& name) {
 
 } // namespace
 
-Bytes readNativeFile(const std::u16string& path) {
+Bytes readNativeFile(const std::u16string& path, std::uint64_t longest) {
     const std::string name = wideToUtf8(path);
     Descriptor fd(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) {
@@ -153,7 +153,7 @@ Bytes readNativeFile(const std::u16string& path) {
         throw std::system_error(EISDIR, std::generic_category(), "open");
     }
 
-    if (S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) > kMaxFileSize) {
+    if (S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) > longest) {
         throw DataTooLargeException();
     }
 
@@ -175,7 +175,7 @@ Bytes readNativeFile(const std::u16string& path) {
         if (n == 0) {
             break;
         }
-        if (contents.size() + n > kMaxFileSize) {
+        if (contents.size() + n > longest) {
             throw DataTooLargeException();
         }
         contents.insert(contents.end(), probe, probe + n);

@@ -168,29 +168,48 @@ bool removeOwnFile(const std::u16string& name) {
            ::GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
+// The name as the user knows it, without the extended-length prefix.
+std::u16string shownName(const std::u16string& name) {
+    if (name.starts_with(u"\\\\?\\UNC\\")) {
+        return u"\\" + name.substr(7);
+    }
+    return name.starts_with(u"\\\\?\\") ? name.substr(4) : name;
+}
+
+enum class Restore {
+    done,      // the replaced file is under its own name
+    nameTaken, // another file took the target's name meanwhile
+    failed,    // the replaced file could not be moved back
+};
+
 // After a failed replace, brings the replaced file back under its own name from the backup
 // name, where ReplaceFileW leaves it when it fails with ERROR_UNABLE_TO_MOVE_REPLACEMENT_2.
-// Never moves it over a file that holds the target's name. False when the old file stays
-// under the backup name.
-bool restoreReplaced(const std::u16string& backup, const std::u16string& target) {
+// Never moves it over a file that holds the target's name.
+Restore restoreReplaced(const std::u16string& backup, const std::u16string& target) {
     if (retryWhileBusy([&] {
             return win32FileCalls().moveFile(wide(backup), wide(target), MOVEFILE_WRITE_THROUGH) !=
                    FALSE;
         })) {
-        return true;
+        return Restore::done;
     }
-    const DWORD error = ::GetLastError();
-    // No backup: the replaced file never left its name. A file under the target's name: the
-    // replaced one is still there, and the backup file is left alone.
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_ALREADY_EXISTS;
+    switch (::GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+        return Restore::done; // no backup: the replaced file never left its name
+    case ERROR_ALREADY_EXISTS:
+    case ERROR_FILE_EXISTS:
+        return Restore::nameTaken;
+    default:
+        return Restore::failed;
+    }
 }
 
 // Puts the temporary file in the target's place. ReplaceFileW gives it the replaced file's
 // attributes, security and creation time; a new target has none to keep. The replaced file
 // goes through a backup name, so that a replace failing half-way leaves it there rather than
 // nowhere (without a backup name, ERROR_UNABLE_TO_MOVE_REPLACEMENT means it is already gone):
-// a failure puts it back under its own name. Sets keepTemporary when it cannot: the old file
-// then stays under the backup name and the new one under the temporary name.
+// a failure puts it back under its own name. When it cannot, the old file stays under the
+// backup name, which ReplaceInterrupted names; so does the new one under the temporary name,
+// kept (keepTemporary) unless another file took the target's name meanwhile.
 void moveIntoPlace(const std::u16string& temporary, const std::u16string& target, bool replace,
                    bool& keepTemporary) {
     const std::u16string backup = temporary.substr(0, temporary.size() - 4) + u".bak";
@@ -204,11 +223,17 @@ void moveIntoPlace(const std::u16string& temporary, const std::u16string& target
             removeOwnFile(backup);
             return;
         }
-        const DWORD error = ::GetLastError();
-        if (error != ERROR_FILE_NOT_FOUND) {
-            keepTemporary = !restoreReplaced(backup, target);
-            throw std::system_error(static_cast<int>(error), std::system_category(),
-                                    "ReplaceFileW");
+        const std::error_code error(static_cast<int>(::GetLastError()), std::system_category());
+        if (error.value() != ERROR_FILE_NOT_FOUND) {
+            switch (restoreReplaced(backup, target)) {
+            case Restore::done:
+                throw std::system_error(error, "ReplaceFileW");
+            case Restore::nameTaken:
+                throw ReplaceInterrupted(error, shownName(backup), {});
+            case Restore::failed:
+                keepTemporary = true;
+                throw ReplaceInterrupted(error, shownName(backup), shownName(temporary));
+            }
         }
         // The target went away meanwhile: the file is new after all.
     }
@@ -231,7 +256,7 @@ Win32FileCalls& win32FileCalls() noexcept {
     return calls;
 }
 
-Bytes readNativeFile(const std::u16string& path) {
+Bytes readNativeFile(const std::u16string& path, std::uint64_t longest) {
     Handle file(::CreateFileW(wide(path), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file.valid()) {
@@ -241,7 +266,7 @@ Bytes readNativeFile(const std::u16string& path) {
     if (!::GetFileSizeEx(file.get(), &size)) {
         throwLastError("GetFileSizeEx");
     }
-    if (static_cast<std::uint64_t>(size.QuadPart) > kMaxFileSize) {
+    if (static_cast<std::uint64_t>(size.QuadPart) > longest) {
         throw DataTooLargeException();
     }
 
@@ -263,7 +288,7 @@ Bytes readNativeFile(const std::u16string& path) {
         if (n == 0) {
             break;
         }
-        if (contents.size() + n > kMaxFileSize) {
+        if (contents.size() + n > longest) {
             throw DataTooLargeException();
         }
         contents.insert(contents.end(), probe, probe + n);

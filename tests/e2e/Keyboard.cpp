@@ -6,7 +6,8 @@
 //   shift-tab     what Shift+Tab focuses from the page's first control
 //   input/output  the files chosen with Space and Enter on "Обзор", names typed
 //   radio-down    the algorithm the Down arrow moves to, and whether it is then checked
-//   enter-escape  what Enter and Escape on a radio button did to the window and the token
+//   enter-escape  what Enter, Escape and Ctrl+Break on a radio button did to the window and
+//                 the token
 //   sign-first    what Tab focuses after the Right arrow on the tab row opened the next page
 // The PIN is typed and confirmed with Enter; Alt+F4 ends the program.
 #include "tests/e2e/Driver.h"
@@ -179,10 +180,11 @@ bool Driver::keyboard(HWND pinDialog) {
     report_.line("radio-down", std::to_wstring(GetDlgCtrlID(next)) +
                                    (checked == BST_CHECKED ? L" checked" : L" unchecked"));
 
-    // Enter and Escape on the radio button, "Выполнить" enabled; Tab then shows that both
-    // keys were taken.
+    // Enter, Escape and Ctrl+Break (VK_CANCEL, which the dialog manager takes for Escape) on
+    // the radio button, "Выполнить" enabled; Tab then shows that the keys were taken.
     stroke(VK_RETURN);
     stroke(VK_ESCAPE);
+    stroke(VK_CANCEL, VK_CONTROL);
     const HWND run = GetDlgItem(page, IDC_HASH_RUN);
     if (strokeForFocus(VK_TAB) != run) {
         report_.line("failure", L"Tab after the algorithms does not reach the enabled command");

@@ -27,9 +27,8 @@ drive_workstation() {
         rm -f "$SHOTS"/*.rect "$SHOTS"/*.done
         options=(--shots "$(winpath "$SHOTS")")
     fi
-    # Wine starts its processes detached; the mark in their environment finds this run's. The
-    # bound leaves room for a fresh Wine prefix holding a program's end for minutes.
-    E2E_RUN_MARK=$desktop LC_ALL=C.UTF-8 timeout -k 10 540 \
+    # Wine starts its processes detached; the mark in their environment finds this run's.
+    E2E_RUN_MARK=$desktop LC_ALL=C.UTF-8 timeout -k 10 270 \
         "$WINE_RUN" explorer "/desktop=$desktop,800x700" \
         "$(winpath "$WORKSTATION_DRIVER")" --program "$(winpath "$WORKSTATION_EXE")" \
         --directory "$(winpath "$dir")" --report "$(winpath "$dir/report.txt")" \

@@ -3,7 +3,11 @@
 
 #include "MemoryDialogView.h"
 #include "token/Exception.h"
+#include "ui/EncryptPage.h"
+#include "ui/HashPage.h"
 #include "ui/Page.h"
+#include "ui/SignPage.h"
+#include "ui/VerifyPage.h"
 #include "ui/resources/Resource.h"
 
 #include <gtest/gtest.h>
@@ -71,48 +75,50 @@ TEST(FileDialogTest, ChosenPathIsReturnedCancelAndATooLongPathGiveNothing) {
 
 TEST(ButtonRuleTest, KeyPagesNeedBothPathsAndASelectedKey) {
     MemoryDialogView view;
+    SignPage signing;
     view.control(IDC_SIGN_INPUT).text = u"in";
-    updateSignButton(view);
+    signing.updateButtons(view);
     EXPECT_FALSE(view.control(IDC_SIGN_RUN).enabled);
 
     view.control(IDC_SIGN_SIGNATURE).text = u"out";
-    updateSignButton(view); // no key in the list
+    signing.updateButtons(view); // no key in the list
     EXPECT_FALSE(view.control(IDC_SIGN_RUN).enabled);
 
     view.control(IDC_SIGN_KEY).selection = 0;
-    updateSignButton(view);
+    signing.updateButtons(view);
     EXPECT_TRUE(view.control(IDC_SIGN_RUN).enabled);
+    EXPECT_TRUE(signing.runsCommand(IDC_SIGN_RUN));
+    EXPECT_FALSE(signing.runsCommand(IDC_SIGN_INPUT_BROWSE));
 
     // The encryption and verification rules read their own controls.
     view.control(IDC_CRYPT_INPUT).text = u"in";
     view.control(IDC_CRYPT_OUTPUT).text = u"out";
-    updateEncryptButton(view);
+    EncryptPage().updateButtons(view);
     EXPECT_FALSE(view.control(IDC_CRYPT_RUN).enabled);
     view.control(IDC_VERIFY_INPUT).text = u"in";
     view.control(IDC_VERIFY_SIGNATURE).text = u"sig";
     view.control(IDC_VERIFY_KEY).selection = 2;
-    updateVerifyButton(view);
+    VerifyPage().updateButtons(view);
     EXPECT_TRUE(view.control(IDC_VERIFY_RUN).enabled);
 }
 
 TEST(ButtonRuleTest, HashingStartsDisabledWithTheFirstAlgorithmChecked) {
     MemoryDialogView view;
-    EXPECT_TRUE(initHashPage(view));
+    HashPage hashing;
+    EXPECT_TRUE(hashing.start(view));
     EXPECT_FALSE(view.control(IDC_HASH_RUN).enabled);
     EXPECT_EQ(view.control(IDC_HASH_GOST94).check, 1);
     view.control(IDC_HASH_INPUT).text = u"in";
     view.control(IDC_HASH_OUTPUT).text = u"out";
-    updateHashButton(view);
+    hashing.updateButtons(view);
     EXPECT_TRUE(view.control(IDC_HASH_RUN).enabled);
 }
 
 class ThrowingPage : public Page {
 public:
-    explicit ThrowingPage(std::function<void()> failure) : failure_(std::move(failure)) {}
+    explicit ThrowingPage(std::function<void()> failure) : Page({}), failure_(std::move(failure)) {}
     bool start(DialogView&) override { return true; }
     void command(DialogView&, int, std::intptr_t, int) override { failure_(); }
-    bool runsCommand(int) const override { return false; }
-    void updateButtons(DialogView&) override {}
 
 private:
     std::function<void()> failure_;

@@ -32,13 +32,14 @@ TEST_F(FileIo, AFileLargerThanOneTransferRoundTrips) {
     EXPECT_TRUE(readFile(path) == data);
 }
 
-// The module takes lengths of 32 bits: a file of 4 GiB is refused from its size, before
-// anything is read or allocated (the file is sparse, so it costs no disk space).
-TEST_F(FileIo, AFileOf4GiBIsRefusedBeforeItIsRead) {
+// A file longer than the reader takes (here 4 GiB, for a token that takes at most 4 GiB - 1
+// bytes) is refused from its size, before anything is read or allocated (the file is sparse,
+// so it costs no disk space).
+TEST_F(FileIo, AFileLongerThanTheReaderTakesIsRefusedBeforeItIsRead) {
     const fs::path file = dir_ / "huge.bin";
     put(file, Bytes{1});
     fs::resize_file(file, std::uintmax_t{1} << 32);
-    EXPECT_THROW(readFile(utf8(file)), DataTooLargeException);
+    EXPECT_THROW(readFile(utf8(file), 0xFFFFFFFFu), DataTooLargeException);
 }
 
 TEST_F(FileIo, OverwritingLeavesExactlyTheNewBytes) {

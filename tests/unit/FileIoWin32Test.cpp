@@ -42,6 +42,10 @@ struct Faults {
     // ERROR_UNABLE_TO_MOVE_REPLACEMENT or ..._2: the replace leaves the files as documented
     // for that code and fails, and the replacement can then be moved nowhere.
     DWORD replaceHalfWay = 0;
+    // After a half-way replace: another program makes a file under the target's name, or the
+    // replaced file cannot be moved back from the backup name (this code).
+    bool takeName = false;
+    DWORD restoreError = 0;
     DWORD flushError = 0;
 };
 Faults faults;
@@ -70,6 +74,9 @@ BOOL WINAPI fakeReplace(LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup, D
     if (faults.replaceHalfWay == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
         // The replaced file is under the backup name, or one of the system's choosing.
         ::MoveFileW(replaced, backup != nullptr ? backup : (std::wstring(replaced) + L"~").c_str());
+        if (faults.takeName) {
+            put(fs::path(replaced), Bytes{7});
+        }
     } else if (backup == nullptr) {
         ::DeleteFileW(replaced); // without a backup name the replaced file is gone
     }
@@ -80,6 +87,10 @@ BOOL WINAPI fakeReplace(LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup, D
 BOOL WINAPI fakeMove(LPCWSTR from, LPCWSTR to, DWORD flags) {
     if (stuck == from) {
         ::SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    if (faults.restoreError != 0 && std::wstring_view(from).ends_with(L".bak")) {
+        ::SetLastError(faults.restoreError);
         return FALSE;
     }
     return refuse(faults.busyMoves) ? FALSE : ::MoveFileExW(from, to, flags);
@@ -168,6 +179,60 @@ TEST_F(FileIo, WriteFaultsAreWaitedOutOrLeaveTheOldFile) {
         EXPECT_EQ(written, row.written);
         EXPECT_EQ(contentsOf(file), row.written ? (Bytes{1, 2, 3}) : (Bytes{9, 9}));
         EXPECT_EQ(entries(), 1u);
+    }
+}
+
+// A replace that stops half-way and cannot be undone leaves the old contents under the backup
+// name: the message names it beside the target, and names the new file too where it is kept.
+TEST_F(FileIo, AnInterruptedReplaceNamesTheFilesThatHoldTheContents) {
+    struct Row {
+        const char* what;
+        Faults faults;
+        Bytes atTarget; // empty: no file
+        bool newKept;
+    };
+    const Row rows[] = {
+        {"another file took the name", {.replaceHalfWay = 1177, .takeName = true}, {7}, false},
+        {"the old file is not moved back",
+         {.replaceHalfWay = 1177, .restoreError = ERROR_WRITE_PROTECT},
+         {},
+         true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        const fs::path file = dir_ / fs::path(u8"подпись.sig");
+        put(file, Bytes{9, 9});
+        std::string message;
+        {
+            const FaultyCalls calls(row.faults);
+            try {
+                writeFile(utf8(file), Bytes{1, 2, 3});
+            } catch (const ReplaceInterruptedException& e) {
+                message = e.whatRu();
+            }
+        }
+        ASSERT_FALSE(message.empty()) << "no ReplaceInterruptedException";
+        EXPECT_NE(message.find(utf8(file)), std::string::npos) << message;
+        EXPECT_EQ(fs::exists(file), !row.atTarget.empty());
+        if (!row.atTarget.empty()) {
+            EXPECT_EQ(contentsOf(file), row.atTarget);
+        }
+        std::size_t old = 0;
+        std::size_t kept = 0;
+        for (const auto& entry : fs::directory_iterator(dir_)) {
+            const Bytes contents = contentsOf(entry.path());
+            if (entry.path() == file) {
+                continue;
+            }
+            old += contents == Bytes{9, 9} ? 1 : 0;
+            kept += contents == Bytes{1, 2, 3} ? 1 : 0;
+            EXPECT_NE(message.find(utf8(entry.path())), std::string::npos)
+                << utf8(entry.path()) << " is not named in: " << message;
+        }
+        EXPECT_EQ(old, 1u);
+        EXPECT_EQ(kept, row.newKept ? 1u : 0u);
     }
 }
 

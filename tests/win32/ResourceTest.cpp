@@ -1,6 +1,7 @@
 // The workstation's resources as the running program sees them: the dialogs created from
 // their templates, the texts read back (which proves the UTF-8 script reached UTF-16), the
-// styles the pages rely on, the icon, strings, accelerators, version and manifest.
+// styles the pages rely on, the icon, strings, accelerators and manifest; and the version
+// resource of every shipped file with the manifests of the console programs.
 #include "ui/resources/Resource.h"
 
 // clang-format off
@@ -405,14 +406,42 @@ TEST(Resources, TheIconGroupComesFirstWithFiveSizesOf32Bits) {
     EXPECT_EQ(sizes, (std::vector<int>{16, 24, 32, 48, 256}));
 }
 
-std::vector<BYTE> versionBlock() {
-    const HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(VS_VERSION_INFO), RT_VERSION);
-    if (found == nullptr) {
+// A file the release ships, as the build wrote it (Wine sees the build host's root as Z:).
+struct ShippedFile {
+    const char* path;
+    const wchar_t* name;
+    const wchar_t* description;
+    bool ownManifest;
+};
+
+const ShippedFile kShippedFiles[] = {
+    {SHIPPED_WORKSTATION, L"workstation.exe", L"АРМ пользователя Veltora QRD", false},
+    {SHIPPED_TOKEN_CHECK, L"token-check.exe", L"Проверка токена для АРМ пользователя Veltora QRD",
+     true},
+    {SHIPPED_QRD_TOKEN, L"qrd-token.exe",
+     L"Программа управления демонстрационным программным токеном Veltora QRD", true},
+    {SHIPPED_MODULE, L"vlPKCS11QRD.dll",
+     L"Демонстрационный программный токен Veltora QRD (модуль PKCS#11), не модуль производителя",
+     false},
+};
+
+std::wstring windowsPath(const char* path) {
+    std::wstring wide = L"Z:";
+    for (const char* c = path; *c != '\0'; ++c) {
+        wide += *c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(*c));
+    }
+    return wide;
+}
+
+// The version resource as Explorer reads it from the file.
+std::vector<BYTE> versionBlock(const std::wstring& path) {
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    std::vector<BYTE> block(size);
+    if (size == 0 || !GetFileVersionInfoW(path.c_str(), 0, size, block.data())) {
         return {};
     }
-    const auto* data = static_cast<const BYTE*>(LockResource(LoadResource(nullptr, found)));
-    // VerQueryValueW works on a writable copy, as GetFileVersionInfoW would give.
-    return std::vector<BYTE>(data, data + SizeofResource(nullptr, found));
+    return block;
 }
 
 std::wstring versionString(std::vector<BYTE>& block, const wchar_t* name) {
@@ -425,35 +454,86 @@ std::wstring versionString(std::vector<BYTE>& block, const wchar_t* name) {
     return static_cast<const wchar_t*>(value);
 }
 
-TEST(Resources, VersionCarriesTheProjectVersionInRussian) {
-    std::vector<BYTE> block = versionBlock();
-    ASSERT_FALSE(block.empty());
-    void* value = nullptr;
-    UINT length = 0;
-    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", &value, &length));
-    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
-    EXPECT_EQ(fixed->dwFileVersionMS, DWORD{PROJECT_VERSION_MS});
-    EXPECT_EQ(fixed->dwFileVersionLS, DWORD{PROJECT_VERSION_LS});
-    EXPECT_EQ(fixed->dwProductVersionMS, DWORD{PROJECT_VERSION_MS});
-    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", &value, &length));
-    ASSERT_EQ(length, 4u);
-    EXPECT_EQ(static_cast<const WORD*>(value)[0], 0x0419);
-    EXPECT_EQ(static_cast<const WORD*>(value)[1], 1200);
-    EXPECT_EQ(versionString(block, L"FileVersion"), L"" PROJECT_VERSION_TEXT);
-    EXPECT_EQ(versionString(block, L"ProductVersion"), L"" PROJECT_VERSION_TEXT);
-    EXPECT_EQ(versionString(block, L"FileDescription"), L"АРМ пользователя Veltora QRD");
-    EXPECT_EQ(versionString(block, L"ProductName"), L"АРМ пользователя Veltora QRD");
-    EXPECT_EQ(versionString(block, L"OriginalFilename"), L"workstation.exe");
+TEST(Resources, EveryShippedFileCarriesTheProjectVersionInRussian) {
+    for (const ShippedFile& file : kShippedFiles) {
+        SCOPED_TRACE(file.path);
+        std::vector<BYTE> block = versionBlock(windowsPath(file.path));
+        ASSERT_FALSE(block.empty());
+        void* value = nullptr;
+        UINT length = 0;
+        ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", &value, &length));
+        const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
+        EXPECT_EQ(fixed->dwFileVersionMS, DWORD{PROJECT_VERSION_MS});
+        EXPECT_EQ(fixed->dwFileVersionLS, DWORD{PROJECT_VERSION_LS});
+        EXPECT_EQ(fixed->dwProductVersionMS, DWORD{PROJECT_VERSION_MS});
+        ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", &value, &length));
+        ASSERT_EQ(length, 4u);
+        EXPECT_EQ(static_cast<const WORD*>(value)[0], 0x0419);
+        EXPECT_EQ(static_cast<const WORD*>(value)[1], 1200);
+        EXPECT_EQ(versionString(block, L"FileVersion"), L"" PROJECT_VERSION_TEXT);
+        EXPECT_EQ(versionString(block, L"ProductVersion"), L"" PROJECT_VERSION_TEXT);
+        EXPECT_EQ(versionString(block, L"FileDescription"), file.description);
+        EXPECT_EQ(versionString(block, L"ProductName"), L"АРМ пользователя Veltora QRD");
+        EXPECT_EQ(versionString(block, L"CompanyName"), L"Veltora");
+        EXPECT_EQ(versionString(block, L"OriginalFilename"), file.name);
+    }
 }
 
-TEST(Resources, ManifestBindsCommonControlsSix) {
+// token-check and qrd-token: a manifest the loader accepts, asking for no elevation and naming
+// the Windows versions they were made for.
+TEST(Resources, ConsoleProgramsCarryAManifestTheLoaderTakes) {
+    for (const ShippedFile& file : kShippedFiles) {
+        if (!file.ownManifest) {
+            continue;
+        }
+        SCOPED_TRACE(file.path);
+        const std::wstring path = windowsPath(file.path);
+        const HMODULE image = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(image, nullptr);
+        const HRSRC found = FindResourceW(image, MAKEINTRESOURCEW(1), RT_MANIFEST);
+        std::string text;
+        if (found != nullptr) {
+            const auto* data = static_cast<const char*>(LockResource(LoadResource(image, found)));
+            text.assign(data, SizeofResource(image, found));
+        }
+        FreeLibrary(image);
+        EXPECT_NE(text.find("level=\"asInvoker\""), std::string::npos) << text;
+        EXPECT_NE(text.find("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"), std::string::npos)
+            << "Windows 10 and 11 among the supported systems";
+
+        ACTCTXW context{};
+        context.cbSize = sizeof context;
+        context.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+        context.lpSource = path.c_str();
+        context.lpResourceName = MAKEINTRESOURCEW(1);
+        const HANDLE created = CreateActCtxW(&context);
+        EXPECT_NE(created, INVALID_HANDLE_VALUE) << "error " << GetLastError();
+        if (created != INVALID_HANDLE_VALUE) {
+            ReleaseActCtx(created);
+        }
+    }
+}
+
+TEST(Resources, ManifestBindsCommonControlsSixAndSystemDpiAwareness) {
     ASSERT_NE(FindResourceW(nullptr, MAKEINTRESOURCEW(1), RT_MANIFEST), nullptr);
-    // The loader took the manifest: the visual-styles controls are bound to the process. (Its
-    // DPI awareness cannot be seen under Wine, which makes every process DPI aware.)
+    // The loader took the manifest: the visual-styles controls are bound to the process.
     ACTCTX_SECTION_KEYED_DATA redirection{};
     redirection.cbSize = sizeof(redirection);
     EXPECT_TRUE(FindActCtxSectionStringW(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION,
                                          L"comctl32.dll", &redirection));
+    // System DPI awareness as the loader reads it from the manifest (Wine makes every process
+    // per-monitor aware whatever its manifest says): the windows are laid out at the session's
+    // DPI and never rescaled by the dialog manager, which would leave the pages' controls at
+    // their old scale. A setting under another namespace would be ignored.
+    wchar_t value[64] = {};
+    EXPECT_TRUE(QueryActCtxSettingsW(0, nullptr,
+                                     L"http://schemas.microsoft.com/SMI/2005/WindowsSettings",
+                                     L"dpiAware", value, 64, nullptr));
+    EXPECT_STREQ(value, L"true");
+    EXPECT_FALSE(QueryActCtxSettingsW(0, nullptr,
+                                      L"http://schemas.microsoft.com/SMI/2016/WindowsSettings",
+                                      L"dpiAwareness", value, 64, nullptr))
+        << "dpiAwareness, which overrides dpiAware: " << value;
 }
 
 } // namespace

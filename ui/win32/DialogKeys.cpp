@@ -2,9 +2,11 @@
 
 namespace {
 
+// Ctrl+Break arrives as VK_CANCEL, which the dialog manager takes for Escape.
 bool isEnterOrEscape(const MSG& message) {
     return message.message == WM_KEYDOWN &&
-           (message.wParam == VK_RETURN || message.wParam == VK_ESCAPE);
+           (message.wParam == VK_RETURN || message.wParam == VK_ESCAPE ||
+            message.wParam == VK_CANCEL);
 }
 
 } // namespace

@@ -13,8 +13,7 @@
 #include "ui/VerifyPage.h"
 #include "ui/resources/Resource.h"
 #include "ui/win32/DialogKeys.h"
-#include "ui/win32/Dpi.h"
-#include "ui/win32/LongCall.h"
+#include "ui/win32/QueuedMessages.h"
 #include "ui/win32/Theme.h"
 #include "ui/win32/Win32DialogView.h"
 
@@ -31,7 +30,6 @@ struct PageEntry {
     WORD templateId;
     const wchar_t* caption;
     std::unique_ptr<Page> (*make)();
-    int keyList; // the page's key drop-down, 0 for none
 };
 
 template <typename P>
@@ -41,12 +39,12 @@ std::unique_ptr<Page> makePage() {
 
 // The tab index is the row's index; the order is not the order of the template ids.
 const std::array<PageEntry, kPageCount> kPages{{
-    {IDD_HASH_PAGE, L"Хэширование", makePage<HashPage>, 0},
-    {IDD_SIGN_PAGE, L"Подпись", makePage<SignPage>, IDC_SIGN_KEY},
-    {IDD_VERIFY_PAGE, L"Проверка подписи", makePage<VerifyPage>, IDC_VERIFY_KEY},
-    {IDD_ENCRYPT_PAGE, L"Шифрование", makePage<EncryptPage>, IDC_CRYPT_KEY},
-    {IDD_PIN_CHANGE_PAGE, L"Смена PIN-кода", makePage<PinChangePage>, 0},
-    {IDD_JOURNAL_PAGE, L"Журнал операции", makePage<JournalPage>, 0},
+    {IDD_HASH_PAGE, L"Хэширование", makePage<HashPage>},
+    {IDD_SIGN_PAGE, L"Подпись", makePage<SignPage>},
+    {IDD_VERIFY_PAGE, L"Проверка подписи", makePage<VerifyPage>},
+    {IDD_ENCRYPT_PAGE, L"Шифрование", makePage<EncryptPage>},
+    {IDD_PIN_CHANGE_PAGE, L"Смена PIN-кода", makePage<PinChangePage>},
+    {IDD_JOURNAL_PAGE, L"Журнал операции", makePage<JournalPage>},
 }};
 
 // The pages of one main window, from its creation until shutdown destroys them. The pages are
@@ -149,29 +147,6 @@ void placePage(HWND tab, HWND page, UINT flags) {
     SetWindowPos(page, nullptr, area.left, area.top, 0, 0, SWP_NOSIZE | flags);
 }
 
-void setProgramIcons(HWND window, UINT dpi);
-
-// After a change of DPI, once the dialog manager has scaled the main window's controls where
-// it does: the pages go back over the tab's display area, shown or not, the key drop-downs
-// are fitted to their names and the scroll bar at the new DPI, and the icons follow.
-void fitToDpi(HWND mainWindow, UINT dpi) {
-    setProgramIcons(mainWindow, dpi);
-    PageSet* set = pageSetOf(mainWindow);
-    if (set == nullptr) {
-        return;
-    }
-    for (int index = 0; index < kPageCount; ++index) {
-        HWND page = set->windows[index];
-        if (page == nullptr) {
-            continue;
-        }
-        placePage(set->tab, page, SWP_NOZORDER | SWP_NOACTIVATE);
-        if (kPages[index].keyList != 0) {
-            Win32DialogView(page, dpi).fitDropDownWidth(kPages[index].keyList);
-        }
-    }
-}
-
 class Win32ShellView : public ShellView {
 public:
     explicit Win32ShellView(HWND mainWindow) noexcept : main_(mainWindow) {}
@@ -255,20 +230,6 @@ INT_PTR CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, L
             runStartup(view, state->shell);
         }
         return TRUE;
-    case WM_DPICHANGED: {
-        // Moved to a monitor of another scale: the window takes the rectangle Windows suggests.
-        // The dialog manager then scales the controls and fonts where it does (per-monitor v2);
-        // the pages and drop-downs are fitted after that, in the posted step.
-        const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(window, nullptr, suggested.left, suggested.top,
-                     suggested.right - suggested.left, suggested.bottom - suggested.top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-        PostMessageW(window, WM_FIT_TO_DPI, LOWORD(wParam), 0);
-        return FALSE;
-    }
-    case WM_FIT_TO_DPI:
-        fitToDpi(window, static_cast<UINT>(wParam));
-        return TRUE;
     case WM_NCDESTROY:
         delete stateOf(window);
         SetWindowLongPtrW(window, GWLP_USERDATA, 0);
@@ -304,12 +265,12 @@ INT_PTR CALLBACK pageDispatcher(HWND page, UINT message, WPARAM wParam, LPARAM l
 
 namespace {
 
-// The program's icon at the size the system shows for a metric at a DPI. Each size is loaded
-// once and kept for the process, as shared icons are, for every main window it creates.
-HICON programIcon(HINSTANCE instance, int widthMetric, int heightMetric, UINT dpi) {
+// The program's icon at the size the system shows for a metric. Each size is loaded once and
+// kept for the process, as shared icons are, for every main window it creates.
+HICON programIcon(HINSTANCE instance, int widthMetric, int heightMetric) {
     static std::map<std::pair<int, int>, HICON> loaded;
-    const int width = metricForDpi(widthMetric, dpi);
-    const int height = metricForDpi(heightMetric, dpi);
+    const int width = GetSystemMetrics(widthMetric);
+    const int height = GetSystemMetrics(heightMetric);
     HICON& icon = loaded[{width, height}];
     if (icon == nullptr) {
         icon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_WORKSTATION),
@@ -320,12 +281,12 @@ HICON programIcon(HINSTANCE instance, int widthMetric, int heightMetric, UINT dp
 
 // A dialog has no class icon: the caption shows the small one, the taskbar and Alt+Tab the
 // big one.
-void setProgramIcons(HWND window, UINT dpi) {
+void setProgramIcons(HWND window) {
     const HINSTANCE instance = instanceOf(window);
     SendMessageW(window, WM_SETICON, ICON_BIG,
-                 reinterpret_cast<LPARAM>(programIcon(instance, SM_CXICON, SM_CYICON, dpi)));
+                 reinterpret_cast<LPARAM>(programIcon(instance, SM_CXICON, SM_CYICON)));
     SendMessageW(window, WM_SETICON, ICON_SMALL,
-                 reinterpret_cast<LPARAM>(programIcon(instance, SM_CXSMICON, SM_CYSMICON, dpi)));
+                 reinterpret_cast<LPARAM>(programIcon(instance, SM_CXSMICON, SM_CYSMICON)));
 }
 
 } // namespace
@@ -334,7 +295,7 @@ HWND createMainWindow(HINSTANCE instance) {
     HWND window =
         CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, mainWindowProcedure, 0);
     if (window != nullptr) {
-        setProgramIcons(window, windowDpi(window));
+        setProgramIcons(window);
     }
     return window;
 }

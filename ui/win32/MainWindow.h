@@ -6,9 +6,6 @@
 
 // The private message on which the main window runs the start-up sequence.
 inline constexpr UINT WM_STARTUP = WM_USER + 100;
-// The private message, posted on a change of DPI (the new DPI in wParam), on which the main
-// window fits its pages, drop-downs and icons to the new DPI.
-inline constexpr UINT WM_FIT_TO_DPI = WM_USER + 101;
 
 // The main window's dialog procedure (template IDD_MAIN).
 INT_PTR CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -4,8 +4,7 @@
 #include "ui/FileDialogRequest.h"
 #include "ui/KeyChoice.h"
 #include "ui/resources/Resource.h"
-#include "ui/win32/Dpi.h"
-#include "ui/win32/LongCall.h"
+#include "ui/win32/QueuedMessages.h"
 
 #include <commdlg.h>
 #include <string>
@@ -114,11 +113,8 @@ void Win32DialogView::fitDropDownWidth(int id) {
     dropDown.averageCharWidth = metrics.tmAveCharWidth;
     // Only key lists are widened; their template style, not the window's, has the scroll bar.
     dropDown.verticalScroll = (KEY_LIST_STYLE & WS_VSCROLL) != 0;
-    // The metrics of the DPI the list is drawn at, which on a second monitor need not be the
-    // system's.
-    const UINT dpi = dpi_ != 0 ? dpi_ : windowDpi(combo);
-    dropDown.scrollBarWidth = metricForDpi(SM_CXVSCROLL, dpi);
-    dropDown.edgeWidth = metricForDpi(SM_CXEDGE, dpi);
+    dropDown.scrollBarWidth = GetSystemMetrics(SM_CXVSCROLL);
+    dropDown.edgeWidth = GetSystemMetrics(SM_CXEDGE);
     const int width = dropDownWidth(
         items,
         [dc](std::u16string_view text) {

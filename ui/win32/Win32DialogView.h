@@ -24,8 +24,7 @@ private:
 
 class Win32DialogView : public DialogView {
 public:
-    // Drop-downs are fitted at the DPI given, or at the window's own with 0.
-    explicit Win32DialogView(HWND dialog, UINT dpi = 0) noexcept : dialog_(dialog), dpi_(dpi) {}
+    explicit Win32DialogView(HWND dialog) noexcept : dialog_(dialog) {}
     Win32DialogView(const Win32DialogView&) = delete;
     Win32DialogView& operator=(const Win32DialogView&) = delete;
 
@@ -56,7 +55,6 @@ private:
     HWND item(int id) const noexcept { return GetDlgItem(dialog_, id); }
 
     HWND dialog_;
-    UINT dpi_;
     Win32WaitCursor waitCursor_;
     // The control that had the keyboard focus when it was disabled: it gets the focus back
     // when it is enabled again, since a disabled control loses it (the keyboard would

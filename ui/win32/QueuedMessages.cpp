@@ -1,4 +1,4 @@
-#include "ui/win32/LongCall.h"
+#include "ui/win32/QueuedMessages.h"
 
 namespace {
 

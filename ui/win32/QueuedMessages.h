@@ -1,5 +1,5 @@
-// What the window system needs around a long call on the window's thread, which takes no
-// messages until the call returns.
+// The messages waiting for the window's thread, around a long call that holds it: the paint
+// that waits is done before the call, the input made meanwhile is dropped after it.
 #pragma once
 
 #include <windows.h>
