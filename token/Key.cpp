@@ -15,6 +15,10 @@ constexpr std::array<unsigned char, 10> kHash2012_256 = {0x06, 0x08, 0x2A, 0x85,
 constexpr std::array<unsigned char, 10> kHash2012_512 = {0x06, 0x08, 0x2A, 0x85, 0x03,
                                                          0x07, 0x01, 0x01, 0x02, 0x03};
 
+// The most an attribute value the workstation reads (a label, an identifier, a parameter set)
+// is taken to hold; a longer length from a size query is a broken answer.
+constexpr std::size_t kLargestAttributeValue = 64 * 1024;
+
 bool equals(const Bytes& value, const std::array<unsigned char, 10>& encoding) {
     return std::equal(value.begin(), value.end(), encoding.begin(), encoding.end());
 }
@@ -38,8 +42,8 @@ Key::Key(Pkcs11Module& module, CK_SESSION_HANDLE session, CK_OBJECT_HANDLE handl
         {CKA_ID, nullptr, 0},
     };
     module.C_GetAttributeValue(session, handle, attributes, 2);
-    label_.assign(token::reportedLength(attributes[0].ulValueLen), '\0');
-    id_.assign(token::reportedLength(attributes[1].ulValueLen), 0);
+    label_.assign(token::reportedLength(attributes[0].ulValueLen, kLargestAttributeValue), '\0');
+    id_.assign(token::reportedLength(attributes[1].ulValueLen, kLargestAttributeValue), 0);
     attributes[0].pValue = label_.empty() ? nullptr : label_.data();
     attributes[1].pValue = id_.empty() ? nullptr : id_.data();
     module.C_GetAttributeValue(session, handle, attributes, 2);
@@ -59,7 +63,7 @@ AsymmetricKey::AsymmetricKey(Pkcs11Module& module, CK_SESSION_HANDLE session,
     filledLength(attributes[1], sizeof journal); // a flag that claims more than its byte is refused
     journalFlag_ = journal != 0;
 
-    Bytes parameters(token::reportedLength(attributes[0].ulValueLen));
+    Bytes parameters(token::reportedLength(attributes[0].ulValueLen, kLargestAttributeValue));
     attributes[0].pValue = parameters.empty() ? nullptr : parameters.data();
     module.C_GetAttributeValue(session, handle, attributes, 1);
     parameters.resize(filledLength(attributes[0], parameters.size()));

@@ -9,36 +9,37 @@ namespace {
 // Handles fetched per C_FindObjects call.
 constexpr CK_ULONG FIND_BATCH_SIZE = 100;
 
-[[noreturn]] void endSearchAfterFault(Pkcs11Module& binding, CK_SESSION_HANDLE session) {
-    try {
-        binding.C_FindObjectsFinal(session);
-    } catch (const std::exception&) {
-        // The module's broken answer is the failure the caller sees; how C_FindObjectsFinal
-        // went is in its log line (or, if the log refused it, lost with the line).
-    }
-    throw ModuleAnswerException();
-}
-
 } // namespace
 
 std::vector<CK_OBJECT_HANDLE> Token::findObjects(CK_ATTRIBUTE_PTR attributes, CK_ULONG count) {
     Pkcs11Module& binding = module();
     binding.C_FindObjectsInit(sessionHandle_, attributes, count);
     std::vector<CK_OBJECT_HANDLE> handles;
-    CK_OBJECT_HANDLE batch[FIND_BATCH_SIZE];
-    // Only a call that finds nothing ends the search, even after a short batch.
-    for (;;) {
-        CK_ULONG found = 0;
-        binding.C_FindObjects(sessionHandle_, batch, FIND_BATCH_SIZE, &found);
-        if (found == 0) {
-            break;
+    try {
+        CK_OBJECT_HANDLE batch[FIND_BATCH_SIZE];
+        // Only a call that finds nothing ends the search, even after a short batch.
+        for (;;) {
+            CK_ULONG found = 0;
+            binding.C_FindObjects(sessionHandle_, batch, FIND_BATCH_SIZE, &found);
+            if (found == 0) {
+                break;
+            }
+            if (found > FIND_BATCH_SIZE) {
+                // Handles past the buffer were never received.
+                throw ModuleAnswerException();
+            }
+            handles.insert(handles.end(), batch, batch + found);
         }
-        if (found > FIND_BATCH_SIZE) {
-            // Handles past the buffer were never received. The search is still ended, or it
-            // would stay active in the session and refuse every later search.
-            endSearchAfterFault(binding, sessionHandle_);
+    } catch (...) {
+        // A search once begun is ended whatever stopped it (a failed batch, a broken answer),
+        // or it would stay active in the session and refuse every later search. The failure
+        // that stopped it is the one the caller sees; how C_FindObjectsFinal went is in its log
+        // line (or, if the log refused it, lost with the line).
+        try {
+            binding.C_FindObjectsFinal(sessionHandle_);
+        } catch (const std::exception&) {
         }
-        handles.insert(handles.end(), batch, batch + found);
+        throw;
     }
     binding.C_FindObjectsFinal(sessionHandle_);
     return handles;

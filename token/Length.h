@@ -27,8 +27,10 @@ inline CK_ULONG toLength(std::size_t size) {
 
 // A length a size query answered with CKR_OK, before a buffer of that size is made. "Unavailable"
 // (all bits set) belongs with an error code only; taken as a size it would be 4 GiB on Windows.
-inline std::size_t reportedLength(CK_ULONG length) {
-    if (length == CK_UNAVAILABLE_INFORMATION) {
+// So is any length above `largest`, the most the call can produce: the buffer would be made
+// and handed over for bytes that can never come.
+inline std::size_t reportedLength(CK_ULONG length, std::size_t largest) {
+    if (length == CK_UNAVAILABLE_INFORMATION || length > largest) {
         throw ModuleAnswerException();
     }
     return static_cast<std::size_t>(length);

@@ -5,6 +5,7 @@
 #include "token/Key.h"
 
 #include <array>
+#include <cstddef>
 
 namespace token {
 
@@ -18,6 +19,12 @@ struct MechanismPair {
 // CKM_GOSTR3411_12_256 with CKM_GOSTR3410. GOST_2012_512: CKM_GOSTR3411_12_512 with
 // CKM_GOSTR3410_512.
 MechanismPair mechanismsFor(KeyAlgorithm algorithm) noexcept;
+
+// The most a digest or signature of the mechanism can take: 32 bytes for CKM_GOSTR3411 and
+// CKM_GOSTR3411_12_256, 64 for CKM_GOSTR3411_12_512 and CKM_GOSTR3410, 128 for
+// CKM_GOSTR3410_512; any other mechanism, the largest of its kind.
+std::size_t digestSize(CK_MECHANISM_TYPE digestMechanism) noexcept;
+std::size_t signatureSize(CK_MECHANISM_TYPE signMechanism) noexcept;
 
 // The fixed initialisation vector of every encryption and decryption; it never appears in
 // the output, so only the same key and vector decrypt it.

@@ -11,15 +11,19 @@ CK_BYTE_PTR input(const Bytes& data) {
     return data.empty() ? nullptr : const_cast<CK_BYTE_PTR>(data.data());
 }
 
+// The most the token's journal is taken to hold; its records are a few dozen bytes each.
+constexpr std::size_t kLargestJournal = 16 * 1024 * 1024;
+
 // The output of a single-part call: first its length with a null buffer, then the bytes.
 // A module may answer the first call with an upper bound; the result keeps only what the
 // second call reports. Reporting more than the buffer holds is a module fault: the bytes past
-// the buffer were never received; so is an "unavailable" length, refused before allocating.
+// the buffer were never received; so is an "unavailable" length, or one above `largest`, the
+// most the call can produce, refused before allocating.
 template <typename Call>
-Bytes queryOutput(Call&& call) {
+Bytes queryOutput(std::size_t largest, Call&& call) {
     CK_ULONG length = 0;
     call(nullptr, &length);
-    Bytes output(token::reportedLength(length));
+    Bytes output(token::reportedLength(length, largest));
     const CK_ULONG capacity = length;
     call(output.empty() ? nullptr : output.data(), &length);
     if (length > capacity) {
@@ -39,9 +43,10 @@ Bytes Token::digest(const Bytes& data, CK_MECHANISM_TYPE digestMechanism) {
     const CK_ULONG dataLength = token::toLength(data.size());
     CK_MECHANISM mechanism = plain(digestMechanism);
     module().C_DigestInit(sessionHandle_, &mechanism);
-    return queryOutput([&](CK_BYTE_PTR out, CK_ULONG_PTR outLength) {
-        module().C_Digest(sessionHandle_, input(data), dataLength, out, outLength);
-    });
+    return queryOutput(
+        token::digestSize(digestMechanism), [&](CK_BYTE_PTR out, CK_ULONG_PTR outLength) {
+            module().C_Digest(sessionHandle_, input(data), dataLength, out, outLength);
+        });
 }
 
 Bytes Token::signDigest(const PrivateKey& key, const Bytes& digest,
@@ -49,9 +54,10 @@ Bytes Token::signDigest(const PrivateKey& key, const Bytes& digest,
     const CK_ULONG digestLength = token::toLength(digest.size());
     CK_MECHANISM mechanism = plain(signMechanism);
     module().C_SignInit(sessionHandle_, &mechanism, key.getHandle());
-    return queryOutput([&](CK_BYTE_PTR out, CK_ULONG_PTR outLength) {
-        module().C_Sign(sessionHandle_, input(digest), digestLength, out, outLength);
-    });
+    return queryOutput(
+        token::signatureSize(signMechanism), [&](CK_BYTE_PTR out, CK_ULONG_PTR outLength) {
+            module().C_Sign(sessionHandle_, input(digest), digestLength, out, outLength);
+        });
 }
 
 Bytes Token::signDigestInvisible(const PrivateKey& key, const Bytes& digest,
@@ -59,7 +65,8 @@ Bytes Token::signDigestInvisible(const PrivateKey& key, const Bytes& digest,
     const CK_ULONG digestLength = token::toLength(digest.size());
     CK_MECHANISM mechanism = plain(signMechanism);
     module().C_EX_SignInvisibleInit(sessionHandle_, &mechanism, key.getHandle());
-    return queryOutput([&](CK_BYTE_PTR out, CK_ULONG_PTR outLength) {
+    return queryOutput(token::signatureSize(signMechanism), [&](CK_BYTE_PTR out,
+                                                                CK_ULONG_PTR outLength) {
         module().C_EX_SignInvisible(sessionHandle_, input(digest), digestLength, out, outLength);
     });
 }
@@ -106,7 +113,8 @@ Bytes Token::encrypt(const SecretKey& key, const Bytes& data) {
     std::array<unsigned char, 8> iv = token::encryptionIv();
     CK_MECHANISM mechanism = {CKM_GOST28147, iv.data(), iv.size()};
     module().C_EncryptInit(sessionHandle_, &mechanism, key.getHandle());
-    return queryOutput([&](CK_BYTE_PTR out, CK_ULONG_PTR outLength) {
+    // The cipher's output is as long as its input.
+    return queryOutput(data.size(), [&](CK_BYTE_PTR out, CK_ULONG_PTR outLength) {
         module().C_Encrypt(sessionHandle_, input(data), dataLength, out, outLength);
     });
 }
@@ -116,13 +124,13 @@ Bytes Token::decrypt(const SecretKey& key, const Bytes& data) {
     std::array<unsigned char, 8> iv = token::encryptionIv();
     CK_MECHANISM mechanism = {CKM_GOST28147, iv.data(), iv.size()};
     module().C_DecryptInit(sessionHandle_, &mechanism, key.getHandle());
-    return queryOutput([&](CK_BYTE_PTR out, CK_ULONG_PTR outLength) {
+    return queryOutput(data.size(), [&](CK_BYTE_PTR out, CK_ULONG_PTR outLength) {
         module().C_Decrypt(sessionHandle_, input(data), dataLength, out, outLength);
     });
 }
 
 Bytes Token::getJournal() {
-    return queryOutput([&](CK_BYTE_PTR out, CK_ULONG_PTR outLength) {
+    return queryOutput(kLargestJournal, [&](CK_BYTE_PTR out, CK_ULONG_PTR outLength) {
         module().C_EX_GetJournal(slotId_, out, outLength);
     });
 }

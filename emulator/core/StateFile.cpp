@@ -314,6 +314,25 @@ json tokenToJson(const TokenState& token) {
     return object;
 }
 
+// How deep the "faults" array may nest: an array of objects of plain values needs 2.
+constexpr int kDeepestFaults = 16;
+
+// Whether the value holds arrays or objects more than `depth` levels deep; looks no deeper.
+bool nestedDeeperThan(const json& value, int depth) {
+    if (!value.is_structured()) {
+        return false;
+    }
+    if (depth == 0) {
+        return true;
+    }
+    for (const json& inner : value) {
+        if (nestedDeeperThan(inner, depth - 1)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 const KeyObject* TokenState::findObject(std::uint32_t handle) const {
@@ -326,7 +345,26 @@ std::uint32_t TokenState::nextHandle() const {
     for (const KeyObject& key : objects) {
         largest = std::max(largest, key.handle);
     }
-    return largest + 1;
+    if (largest < std::numeric_limits<std::uint32_t>::max()) {
+        return largest + 1;
+    }
+    // One above the largest would wrap to 0, which is no handle: the lowest free one instead.
+    std::vector<std::uint32_t> used;
+    used.reserve(objects.size());
+    for (const KeyObject& key : objects) {
+        used.push_back(key.handle);
+    }
+    std::ranges::sort(used);
+    std::uint32_t candidate = 1;
+    for (const std::uint32_t handle : used) {
+        if (handle > candidate) {
+            break;
+        }
+        if (handle == candidate) {
+            ++candidate;
+        }
+    }
+    return candidate;
 }
 
 nlohmann::json toJson(const State& state) {
@@ -357,6 +395,11 @@ State fromJson(const nlohmann::json& document) {
     if (const json* faults = member(document, "faults")) {
         if (!faults->is_array()) {
             invalid("\"faults\" must be an array");
+        }
+        // Kept as written, and copied and written out again by recursion: a depth that no fault
+        // needs is refused before it could exhaust the stack.
+        if (nestedDeeperThan(*faults, kDeepestFaults)) {
+            invalid("\"faults\" is nested too deeply");
         }
         state.faults = *faults;
     }

@@ -79,7 +79,8 @@ struct TokenState {
     bool operator==(const TokenState&) const = default;
     bool hasScreen() const { return model == "Veltora Lumora 2"; }
     const KeyObject* findObject(std::uint32_t handle) const;
-    // A handle one above the largest in use.
+    // A handle one above the largest in use, or the lowest free one when the largest in use
+    // is 4294967295; never 0.
     std::uint32_t nextHandle() const;
 };
 

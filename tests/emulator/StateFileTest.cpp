@@ -70,9 +70,25 @@ TEST(StateFileTest, DocumentsThatAreNotStatesAreRefused) {
                           {"handle": 1, "class": "public", "keyType": "gostr3410"},
                           {"handle": 1, "class": "public", "keyType": "gostr3410"}]}}]})"),
                  StateFileError);
+    // Faults are kept as written and copied by recursion: a depth no fault has is refused.
+    const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+    EXPECT_THROW(
+        emulator::fromJson(nlohmann::json::parse(R"({"slots": [], "faults": )" + deep + "}")),
+        StateFileError);
     const State minimal = parse(R"({"slots": [{"token": {"serial": "01"}}]})");
     EXPECT_EQ(minimal.slots[0]->model, "Veltora QRD");
     EXPECT_EQ(minimal.slots[0]->userPinRetriesLeft, 10);
+}
+
+TEST(StateFileTest, NewHandlesAreNeitherZeroNorTaken) {
+    emulator::TokenState token;
+    EXPECT_EQ(token.nextHandle(), 1u);
+    for (const std::uint32_t handle : {1u, 0xFFFFFFFFu, 3u, 2u, 5u}) {
+        token.objects.emplace_back().handle = handle;
+    }
+    EXPECT_EQ(token.nextHandle(), 4u);
+    token.objects[1].handle = 6;
+    EXPECT_EQ(token.nextHandle(), 7u);
 }
 
 // Saving in a fresh folder of the test's own, removed whatever the outcome.

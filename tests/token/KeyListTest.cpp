@@ -204,13 +204,17 @@ TEST_F(KeyListTest, AKeyLackingAnAttributeFailsTheWholeList) {
     EXPECT_EQ(journal.lines().back(), "C_GetAttributeValue -> CKR_ATTRIBUTE_TYPE_INVALID");
 }
 
-TEST_F(KeyListTest, AFailedBatchIsNotFollowedByFinal) {
+// A batch that fails once still ends the search, so the next key list is not refused as a
+// search already under way (the software token, like a real one, keeps it open).
+TEST_F(KeyListTest, AFailedBatchStillEndsTheSearch) {
     emulator::State state = demo();
-    state.faults = nlohmann::json::parse(R"([{"function": "C_FindObjects", "rv": 48}])");
+    state.faults = nlohmann::json::parse(R"([{"function": "C_FindObjects", "call": 1, "rv": 48}])");
     Token& token = startLoggedIn(state);
     EXPECT_THROW(token.getPublicKeys(), Pkcs11Exception);
     EXPECT_THAT(journal.lines(),
-                ElementsAre("C_FindObjectsInit -> CKR_OK", "C_FindObjects -> CKR_DEVICE_ERROR"));
+                ElementsAre("C_FindObjectsInit -> CKR_OK", "C_FindObjects -> CKR_DEVICE_ERROR",
+                            "C_FindObjectsFinal -> CKR_OK"));
+    EXPECT_EQ(token.getPublicKeys().size(), 3u);
 }
 
 // Replaced entries that bend the module's answers.
@@ -264,6 +268,39 @@ TEST_F(KeyListTest, AttributeValuesTakeTheSecondAnswersLength) {
         FAIL() << "listed";
     } catch (const ModuleAnswerException& e) {
         EXPECT_STREQ(e.whatRu(), "Модуль токена вернул некорректный ответ");
+    }
+}
+
+// A size query that answers more than any attribute value the workstation reads can hold is
+// refused before a buffer of that size is made: the value is never asked for.
+int valueReads = 0;
+CK_RV hugeLabel(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object, CK_ATTRIBUTE_PTR attributes,
+                CK_ULONG count) {
+    const CK_RV rv = moduleList.C_GetAttributeValue(session, object, attributes, count);
+    for (CK_ULONG i = 0; i < count; ++i) {
+        if (attributes[i].pValue != nullptr) {
+            ++valueReads;
+        } else if (attributes[i].type == CKA_LABEL) {
+            attributes[i].ulValueLen = attributeSlack;
+        }
+    }
+    return rv;
+}
+
+TEST_F(KeyListTest, AnAttributeLengthAboveTheBoundIsRefusedBeforeTheValueIsRead) {
+    Token& token = startLoggedIn();
+    ListOverride lists(*moduleBinding());
+    moduleList = lists.original();
+    lists.standard.C_GetAttributeValue = &hugeLabel;
+    attributeSlack = 64 * 1024; // the most a value may hold
+    valueReads = 0;
+    EXPECT_EQ(token.getSecretKeys().size(), 2u);
+    EXPECT_GT(valueReads, 0);
+    for (const CK_ULONG length : {CK_ULONG{64 * 1024 + 1}, CK_ULONG{0x80000000UL}}) {
+        attributeSlack = length;
+        valueReads = 0;
+        EXPECT_THROW(token.getSecretKeys(), ModuleAnswerException) << length;
+        EXPECT_EQ(valueReads, 0) << length;
     }
 }
 

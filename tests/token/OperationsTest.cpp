@@ -2,6 +2,7 @@
 // size query's odd answers.
 #include "EmulatorFixture.h"
 #include "ModuleTestAccess.h"
+#include "emulator/core/Journal.h"
 #include "emulator/crypto/Gost.h"
 #include "token/Exception.h"
 #include "token/Mechanisms.h"
@@ -169,15 +170,113 @@ TEST_F(OperationsTest, ZeroLengthAndOverstatedQueriesGiveExactlyTheReportedBytes
     EXPECT_TRUE(startLoggedIn(state).digest(kData, CKM_GOSTR3411).empty());
     finalizeToken();
 
+    // The journal has no fixed size, so its size query may answer with an upper bound.
     state.faults =
-        nlohmann::json::parse(R"([{"function": "C_Sign", "kind": "overstate", "by": 4}])");
+        nlohmann::json::parse(R"([{"function": "C_EX_GetJournal", "kind": "overstate", "by": 4}])");
     Token& token = startLoggedIn(state);
-    const PrivateKey key = token.getPrivateKeys().at(0);
-    const PublicKey publicKey = token.getPublicKeys().at(0);
-    const Bytes signature = token.sign(key, kData, CKM_GOSTR3411, CKM_GOSTR3410);
-    EXPECT_EQ(signature.size(), 64u);
-    EXPECT_TRUE(token.verify(publicKey, kData, signature, CKM_GOSTR3411, CKM_GOSTR3410));
+    const PrivateKey journalled = token.getPrivateKeys().at(0);
+    ASSERT_TRUE(journalled.hasJournalFlag());
+    token.sign(journalled, kData, CKM_GOSTR3411, CKM_GOSTR3410);
+    emulator::State saved = readState();
+    const Bytes records = emulator::encodeJournal(tokenOf(saved).journal);
+    ASSERT_FALSE(records.empty());
+    EXPECT_EQ(token.getJournal(), records);
 }
+
+// Size queries that answer more than the call can produce: the digest or signature size of
+// the mechanism, the input's length for the cipher, the journal's bound. Each is refused before
+// a buffer of that size is made, so the output call is made once only; the bound itself is
+// taken.
+CK_ULONG answeredLength = 0;
+int outputCalls = 0;
+CK_RV answerLength(CK_SESSION_HANDLE, CK_BYTE_PTR, CK_ULONG, CK_BYTE_PTR, CK_ULONG_PTR length) {
+    ++outputCalls;
+    *length = answeredLength;
+    return CKR_OK;
+}
+CK_RV answerJournalLength(CK_SLOT_ID, CK_BYTE_PTR, CK_ULONG_PTR length) {
+    ++outputCalls;
+    *length = answeredLength;
+    return CKR_OK;
+}
+
+struct SizeQuery {
+    const char* name;
+    std::size_t largest;
+    void (*install)(ListOverride& lists);
+    void (*run)(Token& token);
+};
+
+void PrintTo(const SizeQuery& query, std::ostream* out) {
+    *out << query.name;
+}
+
+class SizeQueryTest : public EmulatorTest, public testing::WithParamInterface<SizeQuery> {};
+
+TEST_P(SizeQueryTest, ALengthAboveWhatTheCallProducesIsRefusedBeforeAllocating) {
+    emulator::State state = demo();
+    tokenOf(state).model = "Veltora Lumora 2"; // for the invisible signature
+    const SizeQuery& query = GetParam();
+    for (const CK_ULONG length :
+         {CK_ULONG(query.largest), CK_ULONG(query.largest + 1), CK_ULONG{0xFFFFFFFEUL}}) {
+        SCOPED_TRACE(length);
+        Token& token = startLoggedIn(state);
+        {
+            ListOverride lists(*moduleBinding());
+            query.install(lists);
+            answeredLength = length;
+            outputCalls = 0;
+            if (length == query.largest) {
+                EXPECT_NO_THROW(query.run(token));
+                EXPECT_EQ(outputCalls, 2);
+            } else {
+                EXPECT_THROW(query.run(token), ModuleAnswerException);
+                EXPECT_EQ(outputCalls, 1);
+            }
+        }
+        finalizeToken();
+    }
+}
+
+const Bytes kCipherInput(1000, 0x33);
+
+INSTANTIATE_TEST_SUITE_P(
+    Operations, SizeQueryTest,
+    testing::Values(
+        SizeQuery{"Digest94", 32,
+                  [](ListOverride& lists) { lists.standard.C_Digest = &answerLength; },
+                  [](Token& token) { token.digest(kData, CKM_GOSTR3411); }},
+        SizeQuery{"Digest512", 64,
+                  [](ListOverride& lists) { lists.standard.C_Digest = &answerLength; },
+                  [](Token& token) { token.digest(kData, CKM_GOSTR3411_12_512); }},
+        SizeQuery{"Signature256", 64,
+                  [](ListOverride& lists) { lists.standard.C_Sign = &answerLength; },
+                  [](Token& token) {
+                      token.sign(token.getPrivateKeys().at(0), kData, CKM_GOSTR3411, CKM_GOSTR3410);
+                  }},
+        SizeQuery{"Signature512", 128,
+                  [](ListOverride& lists) { lists.standard.C_Sign = &answerLength; },
+                  [](Token& token) {
+                      token.sign(token.getPrivateKeys().at(2), kData, CKM_GOSTR3411_12_512,
+                                 CKM_GOSTR3410_512);
+                  }},
+        SizeQuery{"InvisibleSignature", 64,
+                  [](ListOverride& lists) { lists.extended.C_EX_SignInvisible = &answerLength; },
+                  [](Token& token) {
+                      token.signInvisible(token.getPrivateKeys().at(1), kData, CKM_GOSTR3411_12_256,
+                                          CKM_GOSTR3410);
+                  }},
+        SizeQuery{"Encryption", 1000,
+                  [](ListOverride& lists) { lists.standard.C_Encrypt = &answerLength; },
+                  [](Token& token) { token.encrypt(token.getSecretKeys().at(0), kCipherInput); }},
+        SizeQuery{"Decryption", 1000,
+                  [](ListOverride& lists) { lists.standard.C_Decrypt = &answerLength; },
+                  [](Token& token) { token.decrypt(token.getSecretKeys().at(0), kCipherInput); }},
+        SizeQuery{
+            "Journal", 16 * 1024 * 1024,
+            [](ListOverride& lists) { lists.extended.C_EX_GetJournal = &answerJournalLength; },
+            [](Token& token) { token.getJournal(); }}),
+    [](const testing::TestParamInfo<SizeQuery>& row) { return std::string(row.param.name); });
 
 int digestCalls = 0;
 CK_RV reportMore(CK_SESSION_HANDLE session, CK_BYTE_PTR data, CK_ULONG dataLength,

@@ -1,6 +1,7 @@
 // What the program makes of a module's odd answers, made by the software token's faults: a
 // label cut inside its last letter or not UTF-8 is shown without stopping anything, and an
-// "unavailable" length answered with success is refused before a buffer of it is made.
+// "unavailable" length answered with success, or one above what the call can produce, is
+// refused before a buffer of it is made.
 #include "MemoryShellView.h"
 #include "PageFixture.h"
 #include "ui/Shell.h"
@@ -111,6 +112,9 @@ INSTANTIATE_TEST_SUITE_P(
                            "", u"", "C_GetAttributeValue -> CKR_OK"},
                     Answer{"UnavailableSignatureLength", Where::Signing,
                            R"([{"function": "C_Sign", "kind": "unavailableLength"}])", "", u"",
+                           "C_Sign -> CKR_OK"},
+                    Answer{"SignatureLengthAboveTheKeys", Where::Signing,
+                           R"([{"function": "C_Sign", "kind": "overstate", "by": 1}])", "", u"",
                            "C_Sign -> CKR_OK"}),
     [](const testing::TestParamInfo<Answer>& row) { return std::string(row.param.name); });
 
