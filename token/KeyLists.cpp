@@ -8,6 +8,9 @@ namespace {
 
 // Handles fetched per C_FindObjects call.
 constexpr CK_ULONG FIND_BATCH_SIZE = 100;
+// More objects than any token holds: a module that goes on finding past this never ends its
+// search, and the list would grow until memory ran out.
+constexpr std::size_t FIND_LIMIT = 100 * FIND_BATCH_SIZE;
 
 } // namespace
 
@@ -24,8 +27,9 @@ std::vector<CK_OBJECT_HANDLE> Token::findObjects(CK_ATTRIBUTE_PTR attributes, CK
             if (found == 0) {
                 break;
             }
-            if (found > FIND_BATCH_SIZE) {
-                // Handles past the buffer were never received.
+            if (found > FIND_BATCH_SIZE || handles.size() + found > FIND_LIMIT) {
+                // Handles past the buffer were never received; a search past the limit would
+                // not end.
                 throw ModuleAnswerException();
             }
             handles.insert(handles.end(), batch, batch + found);

@@ -4,6 +4,7 @@
 #include "token/Exception.h"
 #include "token/Pkcs11Module.h"
 
+#include <algorithm>
 #include <gmock/gmock.h>
 
 using testing::ElementsAre;
@@ -232,11 +233,14 @@ CK_RV bendLengths(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object, CK_ATTRIBU
 }
 
 int findCalls = 0;
+bool endlessSearch = false;
+// The first batch overfull, or (endlessSearch) every batch full for ever.
 CK_RV tooManyHandles(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE_PTR objects, CK_ULONG maxCount,
                      CK_ULONG_PTR found) {
     const CK_RV rv = moduleList.C_FindObjects(session, objects, maxCount, found);
-    if (++findCalls == 1) {
-        *found = maxCount + 1;
+    if (++findCalls == 1 || endlessSearch) {
+        std::fill(objects, objects + maxCount, CK_OBJECT_HANDLE{1});
+        *found = endlessSearch ? maxCount : maxCount + 1;
     }
     return rv;
 }
@@ -304,14 +308,15 @@ TEST_F(KeyListTest, AnAttributeLengthAboveTheBoundIsRefusedBeforeTheValueIsRead)
     }
 }
 
-// More handles than there was room for: the search is ended before the failure, so the next
-// key list works.
-TEST_F(KeyListTest, AnOverfullBatchEndsTheSearchBeforeFailing) {
+// More handles than there was room for, or a search that never ends: the search is ended
+// before the failure, so the next key list works.
+TEST_F(KeyListTest, AnOverfullBatchOrAnEndlessSearchIsEndedBeforeFailing) {
     Token& token = startLoggedIn();
-    {
+    for (const bool endless : {false, true}) {
         ListOverride lists(*moduleBinding());
         moduleList = lists.original();
         lists.standard.C_FindObjects = &tooManyHandles;
+        endlessSearch = endless;
         findCalls = 0;
         journal.clear();
         try {
@@ -320,7 +325,12 @@ TEST_F(KeyListTest, AnOverfullBatchEndsTheSearchBeforeFailing) {
         } catch (const ModuleAnswerException& e) {
             EXPECT_STREQ(e.whatRu(), "Модуль токена вернул некорректный ответ");
         }
-        EXPECT_THAT(journal.lines(), ElementsAreArray(searchLines(1)));
+        if (endless) {
+            EXPECT_EQ(findCalls, 101);
+            EXPECT_EQ(journal.lines().back(), "C_FindObjectsFinal -> CKR_OK");
+        } else {
+            EXPECT_THAT(journal.lines(), ElementsAreArray(searchLines(1)));
+        }
     }
     EXPECT_EQ(token.getSecretKeys().size(), 2u);
 }
